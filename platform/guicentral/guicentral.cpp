@@ -1,0 +1,121 @@
+#include "guicentral.h"
+
+#include <QApplication>
+#include <QKeyEvent>
+#include <QWidget>
+
+GuiCentral& GuiCentral::Instance()
+{
+    static GuiCentral* central = new GuiCentral;
+    return *central;
+}
+
+GuiCentral::GuiCentral()
+{
+    setObjectName(QStringLiteral("GuiCentral"));
+}
+
+int GuiCentral::addHotKey(Qt::Key key, unsigned int modifiers, QObject* receiver,
+    std::function<bool(int)> handler, const QString& name, const QString& group,
+    bool applicationWide, bool listed)
+{
+    if (!receiver)
+        return 0;
+    const int id = m_nextId++;
+    const QKeySequence sequence(int(key) | int(modifiers & Qt::KeyboardModifierMask));
+    m_registrations.push_back(
+        { { id, sequence, name, group, applicationWide, listed }, receiver, std::move(handler) });
+    connect(receiver, &QObject::destroyed, this, &GuiCentral::removeReceiver,
+        Qt::UniqueConnection);
+    ensureFilter();
+    return id;
+}
+
+bool GuiCentral::RemoveHotKey(int id)
+{
+    for (auto it = m_registrations.begin(); it != m_registrations.end(); ++it) {
+        if (it->hotKey.id == id) {
+            m_registrations.erase(it);
+            return true;
+        }
+    }
+    return false;
+}
+
+std::vector<GuiCentral::HotKey> GuiCentral::HotKeys() const
+{
+    std::vector<HotKey> keys;
+    for (const Registration& registration : m_registrations)
+        keys.push_back(registration.hotKey);
+    return keys;
+}
+
+void GuiCentral::removeReceiver(QObject* receiver)
+{
+    // Compare addresses only: the receiver is being destroyed.
+    for (auto it = m_registrations.begin(); it != m_registrations.end();) {
+        if (it->receiver.isNull() || it->receiver.data() == receiver)
+            it = m_registrations.erase(it);
+        else
+            ++it;
+    }
+}
+
+void GuiCentral::ensureFilter()
+{
+    QCoreApplication* app = QCoreApplication::instance();
+    if (app && m_filteredApp != app) {
+        app->installEventFilter(this);
+        m_filteredApp = app;
+    }
+}
+
+bool GuiCentral::eventFilter(QObject* watched, QEvent* event)
+{
+    switch (event->type()) {
+    case QEvent::ShortcutOverride:
+    case QEvent::KeyPress: {
+        auto* keyEvent = static_cast<QKeyEvent*>(event);
+        const int combination = int(keyEvent->modifiers() & Qt::KeyboardModifierMask)
+            | keyEvent->key();
+        if (m_offeredKey != combination) {
+            m_offeredKey = combination;
+            m_offeredConsumed = offer(keyEvent);
+        }
+        if (!m_offeredConsumed)
+            break;
+        // Accepting the override keeps Qt's shortcuts from acting on a consumed key; the key
+        // press that follows is then swallowed here.
+        event->accept();
+        return true;
+    }
+    case QEvent::KeyRelease:
+    case QEvent::Shortcut:
+        m_offeredKey = 0;
+        m_offeredConsumed = false;
+        break;
+    default:
+        break;
+    }
+    return QObject::eventFilter(watched, event);
+}
+
+bool GuiCentral::offer(QKeyEvent* event)
+{
+    const QKeySequence pressed(int(event->modifiers() & Qt::KeyboardModifierMask) | event->key());
+    QWidget* activeWindow = QApplication::activeWindow();
+    // Handlers may show dialogs or register keys, so work on a copy.
+    const std::vector<Registration> registrations = m_registrations;
+    for (const Registration& registration : registrations) {
+        if (registration.hotKey.key != pressed || registration.receiver.isNull())
+            continue;
+        if (!registration.hotKey.applicationWide) {
+            auto* widget = qobject_cast<QWidget*>(registration.receiver.data());
+            if (!widget || widget->window() != activeWindow)
+                continue;
+        }
+        if (registration.handler(registration.hotKey.id))
+            return true;
+    }
+    return false;
+}

@@ -1,0 +1,82 @@
+#pragma once
+
+#include <guicentral/guicentral_export.h>
+
+#include <QKeySequence>
+#include <QObject>
+#include <QPointer>
+
+#include <functional>
+#include <vector>
+
+class QEvent;
+class QKeyEvent;
+class QWidget;
+
+/// Application-wide hot keys.
+///
+/// A pressed key that matches a registered hot key is offered to the receiver's
+/// `bool onHotKey(int id)` before Qt handles it. Only a handler that returns true consumes the
+/// key; otherwise it goes on as usual, to a menu entry with the same shortcut or to the
+/// focused widget. Delivery is an event filter on the application rather than QShortcut: a
+/// QShortcut and a QAction on the same key are ambiguous in Qt and neither would fire.
+class GUICENTRAL_EXPORT GuiCentral : public QObject
+{
+    Q_OBJECT
+public:
+    struct HotKey {
+        int id;
+        QKeySequence key;
+        QString name;
+        QString group;
+        bool applicationWide;
+        bool listed;
+    };
+
+    static GuiCentral& Instance();
+
+    /// Registers `key` + `modifiers` (Qt::KeyboardModifiers as bits) for `receiver`, whose
+    /// `bool onHotKey(int)` gets the returned id when the key is pressed. `name` and `group`
+    /// are the (translated) texts of the hot-key list. With `applicationWide` the key works
+    /// in every window of the application, else only while the receiver's window is active;
+    /// `listed` puts it in the hot-key list. The registration ends with the receiver.
+    template <class Receiver>
+    int AddHotKey(Qt::Key key, unsigned int modifiers, Receiver* receiver, const QString& name,
+        const QString& group, bool applicationWide, bool listed)
+    {
+        return addHotKey(key, modifiers, receiver,
+            [receiver](int id) { return receiver->onHotKey(id); }, name, group, applicationWide,
+            listed);
+    }
+
+    /// Removes one registration; false when the id is unknown.
+    bool RemoveHotKey(int id);
+    /// The registrations, in the order they were made.
+    std::vector<HotKey> HotKeys() const;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    struct Registration {
+        HotKey hotKey;
+        QPointer<QObject> receiver;
+        std::function<bool(int)> handler;
+    };
+
+    GuiCentral();
+    int addHotKey(Qt::Key key, unsigned int modifiers, QObject* receiver,
+        std::function<bool(int)> handler, const QString& name, const QString& group,
+        bool applicationWide, bool listed);
+    void ensureFilter();
+    void removeReceiver(QObject* receiver);
+    bool offer(QKeyEvent* event);
+
+    std::vector<Registration> m_registrations;
+    int m_nextId = 1;
+    QPointer<QObject> m_filteredApp;
+    // The key combination offered for the press under way: a key event travels to the focus
+    // widget and then its parents, and each passes through the filter.
+    int m_offeredKey = 0;
+    bool m_offeredConsumed = false;
+};

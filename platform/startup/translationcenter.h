@@ -1,0 +1,54 @@
+#pragma once
+
+#include <startup/startup_export.h>
+
+#include <QMap>
+#include <QString>
+#include <QStringList>
+
+class QTranslator;
+
+/// Installs the translation catalogues of the loaded libraries for the current language.
+///
+/// A library registers its catalogue by name when it is loaded, which may be before the
+/// application object exists: the name is remembered and the catalogue installed as soon as
+/// a QCoreApplication is there. A catalogue named "Name" is looked up as the resource
+/// ":/translations/name_<language>.qm" (lower case name; language as "de" or "de_DE").
+///
+/// The language comes from TEV_LANG when set, else from the system locale (which follows
+/// LANGUAGE and LANG).
+class STARTUP_EXPORT TranslationCenter
+{
+public:
+    static TranslationCenter& Instance();
+
+    /// Remembers `catalogue` and installs it when an application exists. Registering a name
+    /// twice counts twice; it stays until unregistered as often.
+    void Register(const QString& catalogue);
+    void Unregister(const QString& catalogue);
+
+    QStringList Catalogues() const;
+    /// True when the catalogue's translator is installed in the running application.
+    bool IsInstalled(const QString& catalogue) const;
+    /// The language the catalogues are looked up for.
+    static QString Language();
+
+    /// Installs the registered catalogues that are not installed yet; called by the
+    /// application start-up hook, and safe to call at any time.
+    void InstallPending();
+
+private:
+    TranslationCenter() = default;
+    ~TranslationCenter();
+
+    struct Entry {
+        int count = 0;
+        QTranslator* translator = nullptr; // owned; null while not installed
+    };
+    void install(const QString& catalogue, Entry& entry);
+    void uninstall(Entry& entry);
+    void forgetInstalled();
+
+    QMap<QString, Entry> m_entries;
+    bool m_cleanupRegistered = false;
+};

@@ -1,0 +1,72 @@
+#include "tree.h"
+
+#include <QStringList>
+
+namespace values {
+
+namespace {
+bool g_treeGone = false;
+
+bool isCanonical(const QString& path)
+{
+    // The common case, checked without building a new string.
+    if (path.isEmpty() || path.at(0) != QLatin1Char('/') || path.endsWith(QLatin1Char('/')))
+        return false;
+    return !path.contains(QLatin1String("//"));
+}
+} // namespace
+
+Tree* Tree::Instance()
+{
+    static Tree tree;
+    return g_treeGone ? nullptr : &tree;
+}
+
+Tree::~Tree()
+{
+    g_treeGone = true;
+    // At process exit the observers may be gone already, so the values end silently.
+    qDeleteAll(m_values);
+    m_values.clear();
+}
+
+QString Tree::CanonicalPath(const QString& path)
+{
+    if (isCanonical(path))
+        return path;
+    const QStringList segments = path.split(QLatin1Char('/'), Qt::SkipEmptyParts);
+    return segments.isEmpty() ? QString() : QLatin1Char('/') + segments.join(QLatin1Char('/'));
+}
+
+ValueBase* Tree::FindValue(const QString& path) const
+{
+    return m_values.value(CanonicalPath(path), nullptr);
+}
+
+bool Tree::AddValue(const QString& parentPath, ValueBase* value)
+{
+    if (!value || !value->GetPath().isEmpty())
+        return false;
+    const QString& name = value->GetName();
+    if (name.isEmpty() || name.contains(QLatin1Char('/')))
+        return false;
+    const QString path = CanonicalPath(parentPath) + QLatin1Char('/') + name;
+    if (m_values.contains(path))
+        return false;
+    m_values.insert(path, value);
+    value->m_path = path;
+    return true;
+}
+
+bool Tree::RemoveValue(const QString& path)
+{
+    ValueBase* value = m_values.take(CanonicalPath(path));
+    if (!value)
+        return false;
+    value->m_path.clear();
+    value->End();
+    delete value;
+    return true;
+}
+
+} // namespace values

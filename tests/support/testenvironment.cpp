@@ -1,0 +1,32 @@
+#include "testenvironment.h"
+
+#include <QFile>
+#include <QStandardPaths>
+
+TestConfigDir::TestConfigDir()
+    : m_previous(qgetenv("TEV_CONFIG_DIR"))
+    , m_hadPrevious(qEnvironmentVariableIsSet("TEV_CONFIG_DIR"))
+{
+    QStandardPaths::setTestModeEnabled(true);
+    qputenv("TEV_CONFIG_DIR", m_dir.path().toLocal8Bit());
+}
+
+TestConfigDir::~TestConfigDir()
+{
+    if (m_hadPrevious)
+        qputenv("TEV_CONFIG_DIR", m_previous);
+    else
+        qunsetenv("TEV_CONFIG_DIR");
+}
+
+QString TestConfigDir::iniPath(const QString& name) const
+{
+    return m_dir.path() + QLatin1Char('/') + name + QLatin1String(".ini");
+}
+
+void TestConfigDir::writeIni(const QString& name, const QByteArray& text) const
+{
+    QFile file(iniPath(name));
+    if (file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        file.write(text);
+}

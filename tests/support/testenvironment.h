@@ -1,0 +1,26 @@
+#pragma once
+
+#include <QString>
+#include <QTemporaryDir>
+
+/// Points the configuration store at a fresh temporary folder for the life of the object, so
+/// that no test reads or writes a real configuration.
+class TestConfigDir
+{
+public:
+    TestConfigDir();
+    ~TestConfigDir();
+    TestConfigDir(const TestConfigDir&) = delete;
+    TestConfigDir& operator=(const TestConfigDir&) = delete;
+
+    QString path() const { return m_dir.path(); }
+    /// Path of the INI file of configuration `name`.
+    QString iniPath(const QString& name) const;
+    /// Writes `text` as the whole INI file of configuration `name`.
+    void writeIni(const QString& name, const QByteArray& text) const;
+
+private:
+    QTemporaryDir m_dir;
+    QByteArray m_previous;
+    bool m_hadPrevious;
+};
