@@ -4,6 +4,17 @@
 #include <QKeyEvent>
 #include <QWidget>
 
+namespace {
+// The keypad modifier only says where a key sits; Qt's own shortcuts ignore it as well.
+constexpr int kHotKeyModifiers
+    = Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier;
+
+int combination(const QKeyEvent* event)
+{
+    return int(event->modifiers() & kHotKeyModifiers) | event->key();
+}
+} // namespace
+
 GuiCentral& GuiCentral::Instance()
 {
     static GuiCentral* central = new GuiCentral;
@@ -22,12 +33,11 @@ int GuiCentral::addHotKey(Qt::Key key, unsigned int modifiers, QObject* receiver
     if (!receiver)
         return 0;
     const int id = m_nextId++;
-    const QKeySequence sequence(int(key) | int(modifiers & Qt::KeyboardModifierMask));
+    const QKeySequence sequence(int(key) | int(modifiers & kHotKeyModifiers));
     m_registrations.push_back(
         { { id, sequence, name, group, applicationWide, listed }, receiver, std::move(handler) });
-    connect(receiver, &QObject::destroyed, this, &GuiCentral::removeReceiver,
-        Qt::UniqueConnection);
-    ensureFilter();
+    connect(receiver, &QObject::destroyed, this, &GuiCentral::removeReceiver, Qt::UniqueConnection);
+    InstallFilter();
     return id;
 }
 
@@ -61,7 +71,7 @@ void GuiCentral::removeReceiver(QObject* receiver)
     }
 }
 
-void GuiCentral::ensureFilter()
+void GuiCentral::InstallFilter()
 {
     QCoreApplication* app = QCoreApplication::instance();
     if (app && m_filteredApp != app) {
@@ -76,10 +86,8 @@ bool GuiCentral::eventFilter(QObject* watched, QEvent* event)
     case QEvent::ShortcutOverride:
     case QEvent::KeyPress: {
         auto* keyEvent = static_cast<QKeyEvent*>(event);
-        const int combination = int(keyEvent->modifiers() & Qt::KeyboardModifierMask)
-            | keyEvent->key();
-        if (m_offeredKey != combination) {
-            m_offeredKey = combination;
+        if (m_offeredKey != combination(keyEvent)) {
+            m_offeredKey = combination(keyEvent);
             m_offeredConsumed = offer(keyEvent);
         }
         if (!m_offeredConsumed)
@@ -102,7 +110,7 @@ bool GuiCentral::eventFilter(QObject* watched, QEvent* event)
 
 bool GuiCentral::offer(QKeyEvent* event)
 {
-    const QKeySequence pressed(int(event->modifiers() & Qt::KeyboardModifierMask) | event->key());
+    const QKeySequence pressed(combination(event));
     QWidget* activeWindow = QApplication::activeWindow();
     // Handlers may show dialogs or register keys, so work on a copy.
     const std::vector<Registration> registrations = m_registrations;
@@ -119,3 +127,12 @@ bool GuiCentral::offer(QKeyEvent* event)
     }
     return false;
 }
+
+namespace {
+// Keys registered before the application object existed start working with it.
+void filterKeysOfNewApplication()
+{
+    GuiCentral::Instance().InstallFilter();
+}
+} // namespace
+Q_COREAPP_STARTUP_FUNCTION(filterKeysOfNewApplication)

@@ -24,7 +24,8 @@ class GUICENTRAL_EXPORT GuiCentral : public QObject
 {
     Q_OBJECT
 public:
-    struct HotKey {
+    struct HotKey
+    {
         int id;
         QKeySequence key;
         QString name;
@@ -44,21 +45,25 @@ public:
     int AddHotKey(Qt::Key key, unsigned int modifiers, Receiver* receiver, const QString& name,
         const QString& group, bool applicationWide, bool listed)
     {
-        return addHotKey(key, modifiers, receiver,
-            [receiver](int id) { return receiver->onHotKey(id); }, name, group, applicationWide,
-            listed);
+        return addHotKey(
+            key, modifiers, receiver, [receiver](int id) { return receiver->onHotKey(id); }, name,
+            group, applicationWide, listed);
     }
 
     /// Removes one registration; false when the id is unknown.
     bool RemoveHotKey(int id);
     /// The registrations, in the order they were made.
     std::vector<HotKey> HotKeys() const;
+    /// Starts watching the keys of the running application; done when a key is added and when
+    /// an application object is created.
+    void InstallFilter();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    struct Registration {
+    struct Registration
+    {
         HotKey hotKey;
         QPointer<QObject> receiver;
         std::function<bool(int)> handler;
@@ -68,7 +73,6 @@ private:
     int addHotKey(Qt::Key key, unsigned int modifiers, QObject* receiver,
         std::function<bool(int)> handler, const QString& name, const QString& group,
         bool applicationWide, bool listed);
-    void ensureFilter();
     void removeReceiver(QObject* receiver);
     bool offer(QKeyEvent* event);
 

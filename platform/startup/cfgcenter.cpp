@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QSettings>
 #include <QStandardPaths>
@@ -19,6 +20,31 @@ bool isPlainName(const QString& name)
         && name != QLatin1String(".") && name != QLatin1String("..");
 }
 
+// QSettings reports only an unterminated section header as a format error: NUL bytes (a torn
+// write) and lines without '=' it drops silently, and the next write would drop them from the
+// file too.
+bool hasUnparsableLines(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray data = file.readAll();
+    if (data.contains('\0'))
+        return true;
+    bool continued = false;
+    for (const QByteArray& rawLine : data.split('\n')) {
+        const QByteArray line = rawLine.trimmed();
+        const bool isContinuation = continued;
+        continued = line.endsWith('\\');
+        if (isContinuation || line.isEmpty() || line.startsWith(';') || line.startsWith('#')
+            || line.startsWith('['))
+            continue;
+        if (!line.contains('='))
+            return true;
+    }
+    return false;
+}
+
 // One INI file, shared by the handles opened on it.
 class IniFile
 {
@@ -30,7 +56,7 @@ public:
         m_settings.setIniCodec("UTF-8");
         // QSettings keeps what it could parse of a damaged file and would write that back,
         // losing the rest; treat such a file as empty and leave it alone.
-        m_damaged = m_settings.status() != QSettings::NoError;
+        m_damaged = m_settings.status() != QSettings::NoError || hasUnparsableLines(path);
     }
 
     QVariant value(const QString& key) const
@@ -66,8 +92,7 @@ public:
     IniCfg(std::shared_ptr<IniFile> file, QString group)
         : m_file(std::move(file))
         , m_group(std::move(group))
-    {
-    }
+    { }
 
     ICfg* GetSubCfg(const QString& name, int) override
     {
@@ -158,8 +183,7 @@ ICfg* CfgCenter::CreateCfg(const QString& name, ICfg::View, const QString& group
     if (!isPlainName(name) || (!group.isEmpty() && !isPlainName(group)) || folder.isEmpty())
         return nullptr;
     QDir().mkpath(folder);
-    auto file
-        = std::make_shared<IniFile>(folder + QLatin1Char('/') + name + QLatin1String(".ini"));
+    auto file = std::make_shared<IniFile>(folder + QLatin1Char('/') + name + QLatin1String(".ini"));
     return new IniCfg(std::move(file), group);
 }
 

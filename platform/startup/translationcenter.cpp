@@ -68,6 +68,8 @@ void TranslationCenter::install(const QString& catalogue, Entry& entry)
     const QString base = catalogue.toLower() + QLatin1Char('_') + Language();
     if (!translator->load(base, QStringLiteral(":/translations"))
         || !QCoreApplication::installTranslator(translator)) {
+        // installTranslator refuses an empty catalogue but keeps it in the application's list.
+        QCoreApplication::removeTranslator(translator);
         delete translator;
         return;
     }

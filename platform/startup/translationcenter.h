@@ -41,7 +41,8 @@ private:
     TranslationCenter() = default;
     ~TranslationCenter();
 
-    struct Entry {
+    struct Entry
+    {
         int count = 0;
         QTranslator* translator = nullptr; // owned; null while not installed
     };

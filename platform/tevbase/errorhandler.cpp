@@ -11,8 +11,7 @@ ErrorHandler& ErrorHandler::Instance()
 
 ErrorHandler::ErrorHandler()
     : m_flags(ParseFlags(qEnvironmentVariable("TEV_ERROR_FLAGS"), Assertions))
-{
-}
+{ }
 
 unsigned int ErrorHandler::ParseFlags(const QString& text, unsigned int fallback)
 {

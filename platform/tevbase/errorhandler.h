@@ -12,8 +12,8 @@ TEVBASE_EXPORT const QLoggingCategory& lcTevTrace();
 
 /// The process-wide switches of the diagnostics.
 ///
-/// The flag word starts from the environment variable TEV_ERROR_FLAGS (decimal, or hex with
-/// a 0x prefix) when it is set, else from Assertions alone.
+/// The flag word starts from the environment variable TEV_ERROR_FLAGS (decimal, hex with a
+/// 0x prefix or octal with a leading 0, as in C) when it is set, else from Assertions alone.
 class TEVBASE_EXPORT ErrorHandler
 {
 public:
@@ -47,9 +47,9 @@ TEVBASE_EXPORT void _Q_Trace(const QString& message, const QString& file, unsign
 #define TEV_WIDEN(text) TEV_WIDEN_(text)
 
 /// Evaluates `condition` only while assertions are enabled, and reports it when it fails.
-#define TEV_ASSERT(condition)                                                                  \
-    do {                                                                                       \
-        if (ErrorHandler::Instance().IsSet(ErrorHandler::Assertions) && !(condition))          \
-            _Q_assert(TEV_WIDEN(#condition), TEV_WIDEN(__FILE__),                              \
-                static_cast<unsigned short>(__LINE__));                                        \
+#define TEV_ASSERT(condition)                                                                      \
+    do {                                                                                           \
+        if (ErrorHandler::Instance().IsSet(ErrorHandler::Assertions) && !(condition))              \
+            _Q_assert(TEV_WIDEN(#condition), TEV_WIDEN(__FILE__),                                  \
+                static_cast<unsigned short>(__LINE__));                                            \
     } while (false)

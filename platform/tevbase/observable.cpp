@@ -1,6 +1,7 @@
 #include "observable.h"
 
 #include <algorithm>
+#include <utility>
 
 IObserver::~IObserver() = default;
 
@@ -42,12 +43,14 @@ bool Observable::MakeFirstObserver(IObserver* observer)
 {
     if (!observer)
         return false;
-    DeleteObserver(observer);
     if (m_notifyDepth > 0) {
-        // Inserting would shift the entries under a running loop; append instead.
-        m_observers.push_back(observer);
+        // Moving entries would shift them under the running loop, and clearing the old slot
+        // would skip the observer in this round: it keeps its slot and moves afterwards.
+        AddObserver(observer);
+        m_pendingFirst.push_back(observer);
         return true;
     }
+    DeleteObserver(observer);
     m_observers.insert(m_observers.begin(), observer);
     return true;
 }
@@ -79,7 +82,7 @@ void Observable::NotifyObserversExcept(TChangeCode code, const IObserver* origin
         if (observer && observer != origin)
             observer->Update(this, code);
     }
-    if (--m_notifyDepth == 0 && m_hasHoles)
+    if (--m_notifyDepth == 0 && (m_hasHoles || !m_pendingFirst.empty()))
         compact();
 }
 
@@ -88,4 +91,10 @@ void Observable::compact()
     m_observers.erase(
         std::remove(m_observers.begin(), m_observers.end(), nullptr), m_observers.end());
     m_hasHoles = false;
+    // In call order, so that the last one moved ends up first; one removed since stays out.
+    for (IObserver* observer : std::exchange(m_pendingFirst, {})) {
+        auto it = std::find(m_observers.begin(), m_observers.end(), observer);
+        if (it != m_observers.end())
+            std::rotate(m_observers.begin(), it, it + 1);
+    }
 }

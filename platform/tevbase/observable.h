@@ -42,7 +42,8 @@ public:
     /// Unregisters an observer; false when it was not registered.
     virtual bool DeleteObserver(IObserver* observer);
     virtual void DeleteObservers();
-    /// Moves (or adds) an observer to the front, so that it is notified first.
+    /// Moves (or adds) an observer to the front, so that it is notified first. During a
+    /// notification the move takes effect once the notification is over.
     virtual bool MakeFirstObserver(IObserver* observer);
     virtual void NotifyObservers(TChangeCode code);
 
@@ -59,6 +60,8 @@ private:
     // Removal during a notification only clears the entry; compact() drops the holes once
     // the outermost notification is over, so running loops never see the vector move.
     std::vector<IObserver*> m_observers;
+    // Observers moved to the front during a notification; compact() moves them.
+    std::vector<IObserver*> m_pendingFirst;
     int m_notifyDepth = 0;
     bool m_hasHoles = false;
 };

@@ -45,8 +45,7 @@ private:
 Persistant::Persistant(const QString& name, PersistantOwner* owner)
     : m_name(name)
     , m_owner(owner)
-{
-}
+{ }
 
 Persistant::Persistant(const Persistant&) = default;
 Persistant::Persistant(Persistant&&) noexcept = default;

@@ -89,7 +89,8 @@ protected:
     std::vector<std::shared_ptr<PersistantObject>> m_objects;
 
 private:
-    struct TextEntry {
+    struct TextEntry
+    {
         QString* member;
         QString key;
         QString defaultValue;

@@ -78,8 +78,7 @@ public:
     explicit Value(const QString& name, const T& initial = T())
         : ValueBase(name)
         , m_value(initial)
-    {
-    }
+    { }
 
     const T& GetValue() const { return m_value; }
 
@@ -117,7 +116,8 @@ private:
     T m_value {};
 };
 
-using StringValue = Value<QString, FormatString<QString>, StreamFormat<QString, FormatString<QString>>>;
+using StringValue
+    = Value<QString, FormatString<QString>, StreamFormat<QString, FormatString<QString>>>;
 using BoolValue = Value<bool, FormatString<bool>, StreamFormat<bool, FormatString<bool>>>;
 
 // Instantiated once in the values library, so that every module shares one type identity.

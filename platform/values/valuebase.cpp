@@ -5,8 +5,7 @@ namespace values {
 ValueBase::ValueBase(const QString& name, TValueState state)
     : m_name(name)
     , m_state(state)
-{
-}
+{ }
 
 ValueBase::~ValueBase() = default;
 

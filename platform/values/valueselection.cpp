@@ -6,13 +6,11 @@ SelectionItem::SelectionItem(const QString& name, double value, long key)
     : m_name(name)
     , m_value(value)
     , m_key(key)
-{
-}
+{ }
 
 ValueSelection::ValueSelection(const QString& name, TValueState state)
     : ValueBase(name, state)
-{
-}
+{ }
 
 ValueSelection::~ValueSelection()
 {

@@ -1,0 +1,213 @@
+#include "testenvironment.h"
+
+#include <startup/cfgcenter.h>
+#include <startup/translationcenter.h>
+
+#include <QtTest>
+
+#include <memory>
+
+namespace {
+
+QByteArray fileBytes(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+std::unique_ptr<ICfg> open(const QString& name, const QString& group = QString())
+{
+    return std::unique_ptr<ICfg>(CfgCenter::CreateCfg(name, ICfg::DefaultView, group));
+}
+
+} // namespace
+
+class TestCfgCenter : public QObject
+{
+    Q_OBJECT
+private slots:
+    void roundTrip_data();
+    void roundTrip();
+    void subConfigurations();
+    void invalidNames_data();
+    void invalidNames();
+    void damagedFile_data();
+    void damagedFile();
+    void directoryInsteadOfFile();
+    void missingFolderIsCreated();
+    void appCfgReachesFileOnSync();
+    void translationCounting();
+
+private:
+    TestConfigDir m_config;
+};
+
+void TestCfgCenter::roundTrip_data()
+{
+    // What is written (a QString through WriteString, an int through WriteInt) and what the
+    // three readers make of it; -1 for a bool means "not a bool", so the default comes back.
+    QTest::addColumn<QVariant>("written");
+    QTest::addColumn<QString>("asString");
+    QTest::addColumn<int>("asInt");
+    QTest::addColumn<int>("asBool");
+    QTest::newRow("text") << QVariant("hello") << "hello" << -7 << -1;
+    QTest::newRow("INI syntax in text")
+        << QVariant("a=b; c,d [x] \"q\"\\") << "a=b; c,d [x] \"q\"\\" << -7 << -1;
+    QTest::newRow("unicode") << QVariant("Grüße ✓") << "Grüße ✓" << -7 << -1;
+    QTest::newRow("empty text is not absent") << QVariant("") << "" << -7 << -1;
+    QTest::newRow("number as text") << QVariant("42") << "42" << 42 << -1;
+    QTest::newRow("negative int") << QVariant(-42) << "-42" << -42 << -1;
+    QTest::newRow("int one") << QVariant(1) << "1" << 1 << 1;
+    QTest::newRow("int zero") << QVariant(0) << "0" << 0 << 0;
+    QTest::newRow("bool text") << QVariant("TRUE") << "TRUE" << -7 << 1;
+}
+
+void TestCfgCenter::roundTrip()
+{
+    QFETCH(QVariant, written);
+    QFETCH(QString, asString);
+    QFETCH(int, asInt);
+    QFETCH(int, asBool);
+    {
+        auto cfg = open(QStringLiteral("roundtrip"));
+        QVERIFY(cfg);
+        QVERIFY(written.type() == QVariant::Int ? cfg->WriteInt("entry", written.toInt())
+                                                : cfg->WriteString("entry", written.toString()));
+    }
+    auto cfg = open(QStringLiteral("roundtrip"));
+    QCOMPARE(cfg->ReadString("entry", "<absent>"), asString);
+    QCOMPARE(cfg->ReadInt("entry", -7), asInt);
+    const bool readTrue = cfg->ReadBool("entry", true);
+    const bool readFalse = cfg->ReadBool("entry", false);
+    QCOMPARE(readTrue == readFalse ? int(readTrue) : -1, asBool);
+}
+
+void TestCfgCenter::subConfigurations()
+{
+    {
+        auto top = open(QStringLiteral("groups"));
+        std::unique_ptr<ICfg> player(top->GetSubCfg("Player"));
+        QVERIFY(player);
+        QVERIFY(player->WriteInt("Volume", 7));
+        std::unique_ptr<ICfg> deck(player->GetSubCfg("Deck"));
+        QVERIFY(deck->WriteString("Mode", "loop"));
+        QVERIFY(!top->WriteString("", "x"));
+    }
+    const QByteArray bytes = fileBytes(m_config.iniPath("groups"));
+    QVERIFY2(bytes.contains("[Player]\nDeck\\Mode=loop\nVolume=7"), bytes.constData());
+
+    auto player = open(QStringLiteral("groups"), QStringLiteral("Player"));
+    QCOMPARE(player->ReadInt("Volume", 0), 7);
+    auto top = open(QStringLiteral("groups"));
+    QCOMPARE(top->ReadInt("Volume", -1), -1);
+    QCOMPARE(top->ReadString("Absent", "default"), QStringLiteral("default"));
+    QCOMPARE(top->ReadBool("Absent", true), true);
+    QCOMPARE(top->ReadString("", "default"), QStringLiteral("default"));
+}
+
+void TestCfgCenter::invalidNames_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::newRow("empty") << "";
+    QTest::newRow("slash") << "a/b";
+    QTest::newRow("backslash") << "a\\b";
+    QTest::newRow("parent") << "..";
+    QTest::newRow("dot") << ".";
+}
+
+void TestCfgCenter::invalidNames()
+{
+    QFETCH(QString, name);
+    QVERIFY(!open(name));
+    QVERIFY(!open(QStringLiteral("valid"), name.isEmpty() ? QStringLiteral("..") : name));
+    auto cfg = open(QStringLiteral("valid"));
+    QVERIFY(cfg);
+    QVERIFY(!std::unique_ptr<ICfg>(cfg->GetSubCfg(name)));
+}
+
+void TestCfgCenter::damagedFile_data()
+{
+    // QSettings itself flags only an unterminated section header; the other rows parse
+    // "successfully" with their garbage dropped, which a write would then make permanent.
+    QTest::addColumn<QByteArray>("content");
+    QTest::newRow("unterminated section") << QByteArray("[Player\nkey=kept\n");
+    QTest::newRow("line without '='") << QByteArray("key=kept\nthis is not a setting\n");
+    QTest::newRow("zeros of a torn write") << QByteArray(64, '\0');
+    QTest::newRow("binary") << QByteArray::fromHex("89504e470d0a1a0a0000000d49484452");
+    QTest::newRow("UTF-16") << QByteArray("\xff\xfek\0=\0v\0\n\0", 10);
+}
+
+void TestCfgCenter::damagedFile()
+{
+    QFETCH(QByteArray, content);
+    m_config.writeIni("damaged", content);
+    {
+        auto cfg = open(QStringLiteral("damaged"));
+        QVERIFY(cfg);
+        QCOMPARE(cfg->ReadString("key", "default"), QStringLiteral("default"));
+        QVERIFY(!cfg->WriteString("key", "new"));
+        QVERIFY(!cfg->WriteInt("other", 1));
+    }
+    QCOMPARE(fileBytes(m_config.iniPath("damaged")), content);
+}
+
+void TestCfgCenter::directoryInsteadOfFile()
+{
+    QVERIFY(QDir().mkpath(m_config.iniPath("folder")));
+    auto cfg = open(QStringLiteral("folder"));
+    QVERIFY(cfg);
+    QCOMPARE(cfg->ReadInt("key", 5), 5);
+    QVERIFY(!cfg->WriteInt("key", 6));
+}
+
+void TestCfgCenter::missingFolderIsCreated()
+{
+    TestConfigDir outer; // restores the test's folder afterwards
+    const QString nested = outer.path() + "/not/there/yet";
+    qputenv("TEV_CONFIG_DIR", nested.toLocal8Bit());
+    QVERIFY(open(QStringLiteral("fresh"))->WriteString("key", "value"));
+    QVERIFY(fileBytes(nested + "/fresh.ini").contains("key=value"));
+}
+
+void TestCfgCenter::appCfgReachesFileOnSync()
+{
+    ICfg& app = CfgCenter::GetAppCfg();
+    QCOMPARE(&CfgCenter::GetAppCfg(ICfg::DefaultView), &app);
+    QVERIFY(app.WriteString("Started", "yes"));
+    CfgCenter::Sync();
+    const QByteArray bytes = fileBytes(m_config.iniPath(QCoreApplication::applicationName()));
+    QVERIFY2(bytes.contains("Started=yes"), bytes.constData());
+}
+
+void TestCfgCenter::translationCounting()
+{
+    TranslationCenter& center = TranslationCenter::Instance();
+    // Registered in main(), before the application object existed.
+    QVERIFY(center.Catalogues().contains("Early"));
+
+    center.Unregister("Counted"); // unknown: must not leave a negative count behind
+    center.Register("Counted");
+    center.Register("Counted");
+    center.Register("");
+    QVERIFY(!center.Catalogues().contains(""));
+    center.Unregister("Counted");
+    QVERIFY(center.Catalogues().contains("Counted"));
+    center.Unregister("Counted");
+    QVERIFY(!center.Catalogues().contains("Counted"));
+    // No catalogue is built into this program, so nothing can be installed.
+    center.Register("Counted");
+    QVERIFY(!center.IsInstalled("Counted"));
+    center.Unregister("Counted");
+    QVERIFY(!center.Catalogues().contains("Counted"));
+}
+
+int main(int argc, char** argv)
+{
+    // Libraries register their catalogues as they load, before main creates the application.
+    TranslationCenter::Instance().Register(QStringLiteral("Early"));
+    QCoreApplication app(argc, argv);
+    TestCfgCenter test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_cfgcenter.moc"

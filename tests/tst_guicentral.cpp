@@ -1,0 +1,209 @@
+#include "testenvironment.h"
+
+#include <guicentral/guicentral.h>
+
+#include <QAction>
+#include <QLineEdit>
+#include <QMainWindow>
+#include <QMenuBar>
+#include <QtTest>
+
+#include <memory>
+
+namespace {
+
+class Receiver : public QWidget
+{
+public:
+    using QWidget::QWidget;
+    bool onHotKey(int id)
+    {
+        ids.append(id);
+        return consume;
+    }
+    QList<int> ids;
+    bool consume = false;
+};
+
+// A main window with a File menu whose Exit entry has Alt+F4, and a focused line edit.
+struct MainWindow
+{
+    MainWindow()
+    {
+        window.setWindowTitle(QStringLiteral("Main"));
+        exitAction = window.menuBar()->addMenu(QStringLiteral("&File"))->addAction("E&xit");
+        exitAction->setShortcut(QKeySequence(Qt::ALT | Qt::Key_F4));
+        auto* central = new Receiver(&window);
+        receiver = central;
+        edit = new QLineEdit(central);
+        window.setCentralWidget(central);
+    }
+    bool show()
+    {
+        window.show();
+        QApplication::setActiveWindow(&window);
+        edit->setFocus();
+        return QTest::qWaitForWindowActive(&window);
+    }
+    QMainWindow window;
+    QAction* exitAction;
+    QPointer<Receiver> receiver;
+    QLineEdit* edit;
+};
+
+int addHotKey(Receiver* receiver, int key, int modifiers, bool applicationWide = true)
+{
+    return GuiCentral::Instance().AddHotKey(Qt::Key(key), unsigned(modifiers), receiver,
+        QStringLiteral("Test"), QStringLiteral("Tests"), applicationWide, true);
+}
+
+bool isRegistered(int id)
+{
+    for (const GuiCentral::HotKey& hotKey : GuiCentral::Instance().HotKeys()) {
+        if (hotKey.id == id)
+            return true;
+    }
+    return false;
+}
+
+} // namespace
+
+class TestGuiCentral : public QObject
+{
+    Q_OBJECT
+private slots:
+    void distinctIds();
+    void delivery_data();
+    void delivery();
+    void endsWithReceiver();
+    void windowScope_data();
+    void windowScope();
+
+private:
+    TestConfigDir m_config;
+};
+
+void TestGuiCentral::distinctIds()
+{
+    Receiver receiver;
+    const int f1 = addHotKey(&receiver, Qt::Key_F1, 0);
+    const int shiftF1 = addHotKey(&receiver, Qt::Key_F1, Qt::SHIFT);
+    const int again = addHotKey(&receiver, Qt::Key_F1, 0);
+    QVERIFY(f1 > 0 && shiftF1 > 0 && again > 0);
+    QVERIFY(f1 != shiftF1 && f1 != again && shiftF1 != again);
+    QVERIFY(GuiCentral::Instance().RemoveHotKey(again));
+    QVERIFY(!GuiCentral::Instance().RemoveHotKey(again));
+    QVERIFY(isRegistered(f1) && isRegistered(shiftF1) && !isRegistered(again));
+}
+
+void TestGuiCentral::delivery_data()
+{
+    QTest::addColumn<int>("registeredKey");
+    QTest::addColumn<int>("registeredModifiers");
+    QTest::addColumn<int>("pressedKey");
+    QTest::addColumn<int>("pressedModifiers");
+    QTest::addColumn<bool>("consume");
+    QTest::addColumn<int>("calls");
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<int>("exitTriggered");
+    const int none = Qt::NoModifier;
+    QTest::newRow("F1") << int(Qt::Key_F1) << none << int(Qt::Key_F1) << none << true << 1 << ""
+                        << 0;
+    QTest::newRow("Shift+F1 is not F1") << int(Qt::Key_F1) << none << int(Qt::Key_F1)
+                                        << int(Qt::ShiftModifier) << true << 0 << "" << 0;
+    QTest::newRow("F1 is not Shift+F1")
+        << int(Qt::Key_F1) << int(Qt::SHIFT) << int(Qt::Key_F1) << none << true << 0 << "" << 0;
+    QTest::newRow("Shift+F1") << int(Qt::Key_F1) << int(Qt::SHIFT) << int(Qt::Key_F1)
+                              << int(Qt::ShiftModifier) << true << 1 << "" << 0;
+    QTest::newRow("Space passed on types")
+        << int(Qt::Key_Space) << none << int(Qt::Key_Space) << none << false << 1 << " " << 0;
+    QTest::newRow("Space consumed")
+        << int(Qt::Key_Space) << none << int(Qt::Key_Space) << none << true << 1 << "" << 0;
+    QTest::newRow("Alt+F4 passed on to the menu")
+        << int(Qt::Key_F4) << int(Qt::ALT) << int(Qt::Key_F4) << int(Qt::AltModifier) << false << 1
+        << "" << 1;
+    QTest::newRow("Alt+F4 consumed") << int(Qt::Key_F4) << int(Qt::ALT) << int(Qt::Key_F4)
+                                     << int(Qt::AltModifier) << true << 1 << "" << 0;
+    QTest::newRow("other key") << int(Qt::Key_F2) << none << int(Qt::Key_A) << none << true << 0
+                               << "a" << 0;
+}
+
+void TestGuiCentral::delivery()
+{
+    QFETCH(int, registeredKey);
+    QFETCH(int, registeredModifiers);
+    QFETCH(int, pressedKey);
+    QFETCH(int, pressedModifiers);
+    QFETCH(bool, consume);
+    QFETCH(int, calls);
+    QFETCH(QString, typed);
+    QFETCH(int, exitTriggered);
+
+    MainWindow main;
+    QVERIFY(main.show());
+    main.receiver->consume = consume;
+    const int id = addHotKey(main.receiver, registeredKey, registeredModifiers);
+    QSignalSpy exitSpy(main.exitAction, &QAction::triggered);
+
+    QTest::keyClick(main.edit, Qt::Key(pressedKey), Qt::KeyboardModifiers(pressedModifiers));
+    QCOMPARE(main.receiver->ids, calls ? QList<int> { id } : QList<int>());
+    QCOMPARE(main.edit->text(), typed);
+    QCOMPARE(exitSpy.count(), exitTriggered);
+
+    // The next press of the same key is offered anew.
+    main.edit->clear();
+    QTest::keyClick(main.edit, Qt::Key(pressedKey), Qt::KeyboardModifiers(pressedModifiers));
+    QCOMPARE(main.receiver->ids.size(), 2 * calls);
+    QCOMPARE(exitSpy.count(), 2 * exitTriggered);
+}
+
+void TestGuiCentral::endsWithReceiver()
+{
+    MainWindow main;
+    QVERIFY(main.show());
+    auto* doomed = new Receiver(&main.window);
+    const int doomedId = addHotKey(doomed, Qt::Key_F3, 0);
+    const int keptId = addHotKey(main.receiver, Qt::Key_F3, 0);
+    delete doomed;
+    QVERIFY(!isRegistered(doomedId));
+    QVERIFY(isRegistered(keptId));
+    QTest::keyClick(main.edit, Qt::Key_F3);
+    QCOMPARE(main.receiver->ids, QList<int> { keptId });
+
+    delete main.receiver;
+    QVERIFY(!isRegistered(keptId));
+}
+
+void TestGuiCentral::windowScope_data()
+{
+    QTest::addColumn<bool>("applicationWide");
+    QTest::addColumn<bool>("inOwnWindow");
+    QTest::addColumn<int>("calls");
+    QTest::newRow("wide, own window") << true << true << 1;
+    QTest::newRow("wide, other window") << true << false << 1;
+    QTest::newRow("local, own window") << false << true << 1;
+    QTest::newRow("local, other window") << false << false << 0;
+}
+
+void TestGuiCentral::windowScope()
+{
+    QFETCH(bool, applicationWide);
+    QFETCH(bool, inOwnWindow);
+    QFETCH(int, calls);
+
+    MainWindow main;
+    QVERIFY(main.show());
+    QLineEdit other;
+    other.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&other));
+    addHotKey(main.receiver, Qt::Key_F5, 0, applicationWide);
+
+    QWidget* target = inOwnWindow ? static_cast<QWidget*>(main.edit) : &other;
+    QApplication::setActiveWindow(target->window());
+    QVERIFY(QTest::qWaitForWindowActive(target->window()));
+    QTest::keyClick(target, Qt::Key_F5);
+    QCOMPARE(main.receiver->ids.size(), calls);
+}
+
+QTEST_MAIN(TestGuiCentral)
+#include "tst_guicentral.moc"

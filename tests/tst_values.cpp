@@ -1,0 +1,303 @@
+#include "testenvironment.h"
+
+#include <values/persistant.h>
+#include <values/tree.h>
+#include <values/value.h>
+#include <values/valueselection.h>
+
+#include <QtTest>
+
+#include <memory>
+
+using namespace values;
+
+namespace {
+
+// Records the code and the value's state at each call.
+class Recorder : public IObserver
+{
+public:
+    void Update(Observable* observable, TChangeCode code) override
+    {
+        codes.append(code);
+        states.append(static_cast<ValueBase*>(observable)->GetState());
+    }
+    QVector<int> codes;
+    QVector<int> states;
+};
+
+// Keeps a number in its working form and stores it as text.
+class ZoomOwner : public PersistantOwner
+{
+public:
+    void ApplyPersistantBeforeWrite() override
+    {
+        ++beforeWrite;
+        zoomText = QString::number(zoom);
+    }
+    void ApplyPersistantAfterRead() override
+    {
+        ++afterRead;
+        zoom = zoomText.toInt();
+    }
+    int zoom = 0;
+    QString zoomText;
+    QString title;
+    int beforeWrite = 0;
+    int afterRead = 0;
+};
+
+Persistant viewGroup(ZoomOwner* owner, const QString& name = QStringLiteral("View"))
+{
+    Persistant group(name, owner);
+    group.Add(&owner->zoomText, QStringLiteral("Zoom"), QStringLiteral("100"));
+    group.Add(&owner->title, QStringLiteral("Title"), QStringLiteral("none"));
+    return group;
+}
+
+} // namespace
+
+class TestValues : public QObject
+{
+    Q_OBJECT
+private slots:
+    void treePath_data();
+    void treePath();
+    void addValueRefused_data();
+    void addValueRefused();
+    void removeValue();
+    void selection_data();
+    void selection();
+    void setValueNotifiesOnChange();
+    void boolFromString_data();
+    void boolFromString();
+    void persistantRoundTrip_data();
+    void persistantRoundTrip();
+
+private:
+    TestConfigDir m_config;
+};
+
+void TestValues::treePath_data()
+{
+    QTest::addColumn<QString>("parent");
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("path");
+    QTest::newRow("canonical") << "/Replay"
+                               << "A"
+                               << "/Replay/A";
+    QTest::newRow("trailing slash") << "/Replay/"
+                                    << "B"
+                                    << "/Replay/B";
+    QTest::newRow("no leading slash") << "Replay"
+                                      << "C"
+                                      << "/Replay/C";
+    QTest::newRow("root") << ""
+                          << "TreeD"
+                          << "/TreeD";
+    QTest::newRow("empty segments") << "//Replay//Deck/"
+                                    << "E"
+                                    << "/Replay/Deck/E";
+}
+
+void TestValues::treePath()
+{
+    QFETCH(QString, parent);
+    QFETCH(QString, name);
+    QFETCH(QString, path);
+    Tree* tree = Tree::Instance();
+    auto* value = new StringValue(name);
+    QVERIFY(tree->AddValue(parent, value));
+    QCOMPARE(value->GetPath(), path);
+    QCOMPARE(tree->Find<StringValue>(path), value);
+    QCOMPARE(tree->Find<BoolValue>(path), nullptr);
+    // Lookups follow the same rule as AddValue.
+    QCOMPARE(tree->FindValue(path.mid(1) + "/"), value);
+    QVERIFY(tree->RemoveValue(path));
+}
+
+void TestValues::addValueRefused_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::newRow("existing name") << "Taken";
+    QTest::newRow("slash") << "a/b";
+    QTest::newRow("empty") << "";
+}
+
+void TestValues::addValueRefused()
+{
+    QFETCH(QString, name);
+    Tree* tree = Tree::Instance();
+    auto* taken = new StringValue(QStringLiteral("Taken"));
+    QVERIFY(tree->AddValue("/Refused", taken));
+    const int count = tree->Count();
+
+    // Refused values stay ours: the unique_ptr deletes them.
+    auto candidate = std::make_unique<StringValue>(name);
+    const bool added = tree->AddValue("/Refused", candidate.get());
+    if (added)
+        candidate.release();
+    QVERIFY(!added);
+    QVERIFY(candidate->GetPath().isEmpty());
+    QCOMPARE(tree->Count(), count);
+    QCOMPARE(tree->FindValue("/Refused/Taken"), taken);
+    // A value already in the tree is not added a second time under another parent.
+    QVERIFY(!tree->AddValue("/Elsewhere", taken));
+    QVERIFY(!tree->AddValue("/Refused", nullptr));
+    QVERIFY(tree->RemoveValue("/Refused/Taken"));
+}
+
+void TestValues::removeValue()
+{
+    Tree* tree = Tree::Instance();
+    auto* value = new StringValue(QStringLiteral("Gone"));
+    QVERIFY(tree->AddValue("/Remove", value));
+    Recorder first, second;
+    value->AddObserver(&first);
+    value->AddObserver(&second);
+
+    QVERIFY(tree->RemoveValue("Remove/Gone"));
+    for (const Recorder* r : { &first, &second }) {
+        QCOMPARE(r->codes, QVector<int> { CC_Ending });
+        QCOMPARE(r->states, QVector<int> { VS_Ending });
+    }
+    QCOMPARE(tree->FindValue("/Remove/Gone"), nullptr);
+    QVERIFY(!tree->RemoveValue("/Remove/Gone"));
+}
+
+void TestValues::selection_data()
+{
+    QTest::addColumn<QString>("preselected");
+    QTest::addColumn<QVariant>("select"); // a name or a key
+    QTest::addColumn<bool>("ok");
+    QTest::addColumn<int>("currentKey");
+    QTest::addColumn<QString>("currentName");
+    QTest::addColumn<int>("notified");
+    QTest::newRow("nothing selected") << "" << QVariant() << false << -1 << "" << 0;
+    QTest::newRow("by name") << "" << QVariant("High") << true << 20 << "High" << 1;
+    QTest::newRow("by key") << "" << QVariant(10) << true << 10 << "Low" << 1;
+    QTest::newRow("same again") << "High" << QVariant("High") << true << 20 << "High" << 0;
+    QTest::newRow("other by key") << "High" << QVariant(10) << true << 10 << "Low" << 1;
+    QTest::newRow("unknown name") << "" << QVariant("Mid") << false << -1 << "" << 0;
+    QTest::newRow("unknown key keeps current")
+        << "Low" << QVariant(99) << false << 10 << "Low" << 0;
+}
+
+void TestValues::selection()
+{
+    QFETCH(QString, preselected);
+    QFETCH(QVariant, select);
+    QFETCH(bool, ok);
+    QFETCH(int, currentKey);
+    QFETCH(QString, currentName);
+    QFETCH(int, notified);
+
+    ValueSelection quality(QStringLiteral("Quality"));
+    QVERIFY(quality.AddItem(new SelectionItem(QStringLiteral("Low"), 1.0, 10)));
+    QVERIFY(quality.AddItem(new SelectionItem(QStringLiteral("High"), 2.0, 20)));
+    QVERIFY(!quality.AddItem(new SelectionItem(QStringLiteral("High"), 3.0, 30)));
+    if (!preselected.isEmpty())
+        QVERIFY(quality.Select(preselected));
+    Recorder origin, other;
+    quality.AddObserver(&origin);
+    quality.AddObserver(&other);
+
+    bool selected = false;
+    if (select.type() == QVariant::String)
+        selected = quality.Select(select.toString(), &origin);
+    else if (select.isValid())
+        selected = quality.Select(long(select.toInt()), &origin);
+    QCOMPARE(selected, ok);
+    QCOMPARE(quality.GetCurrentKey(), long(currentKey));
+    QCOMPARE(quality.GetStringValue(), currentName);
+    QCOMPARE(other.codes, QVector<int>(notified, CC_Changed));
+    QVERIFY(origin.codes.isEmpty());
+}
+
+void TestValues::setValueNotifiesOnChange()
+{
+    StringValue text(QStringLiteral("Text"));
+    Recorder origin, other;
+    text.AddObserver(&origin);
+    text.AddObserver(&other);
+    QVERIFY(text.SetValue(QStringLiteral("a"), &origin));
+    QVERIFY(!text.SetValue(QStringLiteral("a")));
+    QCOMPARE(text.GetValue(), QStringLiteral("a"));
+    QCOMPARE(other.codes, QVector<int> { CC_Changed });
+    QVERIFY(origin.codes.isEmpty());
+}
+
+void TestValues::boolFromString_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<bool>("ok");
+    QTest::addColumn<bool>("value");
+    QTest::newRow("true") << "true" << true << true;
+    QTest::newRow("upper case, spaces") << " TRUE " << true << true;
+    QTest::newRow("one") << "1" << true << true;
+    QTest::newRow("false, unchanged") << "false" << true << false;
+    QTest::newRow("yes") << "yes" << false << false;
+    QTest::newRow("two") << "2" << false << false;
+    QTest::newRow("empty") << "" << false << false;
+}
+
+void TestValues::boolFromString()
+{
+    QFETCH(QString, text);
+    QFETCH(bool, ok);
+    QFETCH(bool, value);
+    BoolValue flag(QStringLiteral("Flag"), false);
+    Recorder observer;
+    flag.AddObserver(&observer);
+    QCOMPARE(flag.SetStringValue(text), ok);
+    QCOMPARE(flag.GetValue(), value);
+    QCOMPARE(observer.codes.size(), value ? 1 : 0);
+}
+
+void TestValues::persistantRoundTrip_data()
+{
+    QTest::addColumn<QString>("cfgName");
+    QTest::addColumn<QString>("file");
+    QTest::newRow("named configuration") << "viewer"
+                                         << "viewer";
+    // The application configuration is written at once, not left to the event loop.
+    QTest::newRow("application configuration") << "" << QCoreApplication::applicationName();
+}
+
+void TestValues::persistantRoundTrip()
+{
+    QFETCH(QString, cfgName);
+    QFETCH(QString, file);
+
+    ZoomOwner written;
+    written.zoom = 150;
+    written.title = QStringLiteral("Grüße, \"quoted\"");
+    QVERIFY(viewGroup(&written).Write(cfgName, ICfg::DefaultView));
+    QCOMPARE(written.beforeWrite, 1);
+    QCOMPARE(written.afterRead, 0);
+
+    QFile stored(m_config.iniPath(file));
+    QVERIFY(stored.open(QIODevice::ReadOnly));
+    const QByteArray bytes = stored.readAll();
+    QVERIFY2(bytes.contains("[View]") && bytes.contains("Zoom=150"), bytes.constData());
+
+    ZoomOwner read;
+    Persistant in = viewGroup(&read);
+    QVERIFY(in.Read(cfgName, ICfg::DefaultView));
+    QCOMPARE(read.afterRead, 1);
+    QCOMPARE(read.beforeWrite, 0);
+    QCOMPARE(read.zoom, 150);
+    QCOMPARE(read.title, written.title);
+
+    in.RestoreDefaults();
+    QCOMPARE(read.zoomText, QStringLiteral("100"));
+    QCOMPARE(read.title, QStringLiteral("none"));
+
+    ZoomOwner fresh;
+    QVERIFY(viewGroup(&fresh, QStringLiteral("NeverWritten")).Read(cfgName, ICfg::DefaultView));
+    QCOMPARE(fresh.zoom, 100);
+    QCOMPARE(fresh.title, QStringLiteral("none"));
+}
+
+QTEST_GUILESS_MAIN(TestValues)
+#include "tst_values.moc"
