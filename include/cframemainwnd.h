@@ -1,0 +1,133 @@
+#pragma once
+
+#include <tevbase/observable.h>
+#include <values/persistant.h>
+#include <values/value.h>
+
+#include <QMainWindow>
+#include <QString>
+
+#include <tevframebase_export.h>
+
+class CSettings;
+class QAction;
+class QLabel;
+class QMenu;
+class QSplitter;
+class QToolBar;
+namespace values {
+class ValueSelection;
+}
+
+/// The main window of a front end.
+///
+/// A front end derives from it, constructs it with its application name, the name of its
+/// configuration and the value-tree path of the frame's values, and calls initialize(true).
+/// initialize runs the start-up steps below, always through the virtual table, so a derived
+/// window can replace any step or fill the empty hooks:
+///
+///   initSettings()        the settings record "Settings", then readOptions()
+///   initToolBars()        initMainBar(): the "File Operations" tool bar
+///   initMenuBar()         the File menu, the front end's menus (insertMenus), the help menu
+///   initSplitterWindow()  the central widget with m_splitter, for the front end's panes
+///   initStatusBar()
+///
+/// The window deletes itself when it is closed (Qt::WA_DeleteOnClose); its destructor saves
+/// the options. The constructor publishes "FileLoaded" ("On"/"Off") and "FileName" under the
+/// value root; they stay in the value tree after the frame is gone.
+///
+/// The declaration order of members and virtual operations is part of the class's binary
+/// interface: front ends are built against it.
+class TEVFRAMEBASE_EXPORT CFrameMainWnd : public QMainWindow,
+                                          public values::PersistantOwner,
+                                          public IObserver
+{
+    Q_OBJECT
+
+public:
+    /// Reads "RecordingPath" and "ReportPath" from configuration `cfgName` (when not empty),
+    /// registers the hot keys and creates the frame's values. Builds no widget.
+    CFrameMainWnd(QString& appName, QString& cfgName, QString& valueRoot);
+    ~CFrameMainWnd() override;
+
+    /// Runs the start-up sequence; with `show`, also sets the title to the application name and
+    /// shows the window. Runs once per frame.
+    virtual void initialize(bool show);
+    /// Creates m_settings and calls readOptions().
+    virtual void initSettings();
+    /// Builds the tool bars; here only initMainBar().
+    virtual void initToolBars();
+    virtual void initMainBar();
+    virtual void initMenuBar();
+    virtual void initStatusBar();
+    /// Takes the open folder from the settings record, or builds it from the configured
+    /// recording folder in its "file:" form.
+    virtual void readOptions();
+    /// Stores the open folder in the settings record and writes the record.
+    virtual void saveOptions();
+    /// Builds the central widget: a sunken panel holding m_splitter.
+    virtual void initSplitterWindow();
+    /// Hook: add menus to the menu bar, between the File menu and the help menu.
+    virtual void insertMenus();
+    /// Hook: add tool bars after the "File Operations" tool bar.
+    virtual void insertMainBar();
+    /// Hook: add "What's this" help to the tool-bar items.
+    virtual void insertMainBarHelpText();
+    /// Shows an open dialog for any file, starting in `dir`; the chosen name or empty.
+    virtual QString openFileDialog(QString& dir);
+    /// Shows the save dialog for recordings, starting in `dir`; the chosen name or empty.
+    virtual QString saveAsFileDialog(QString& dir);
+    virtual void enableFileMenu(bool enable);
+    /// Called by the hot-key service with the id of a pressed hot key; true consumes the key.
+    virtual bool onHotKey(int id);
+
+    // values::PersistantOwner: nothing to do in the frame.
+    void ApplyPersistantBeforeWrite() override;
+    void ApplyPersistantAfterRead() override;
+
+    // IObserver: lets go of "FileLoaded" or "FileName" when the value ends.
+    void Update(Observable* observable, TChangeCode code) override;
+
+protected:
+    /// Hook: add entries to the File menu, after "Save as file...".
+    virtual void insertFileMenuItems();
+    /// Hook: add items to the "File Operations" tool bar, after the save-as action.
+    virtual void insertMainToolBarItems();
+    /// Loads a recording; true when it was read. `isLocal` is false when `fileName` is the local
+    /// copy of an archive recording, whose URL is then `displayName`. The frame's own version
+    /// only sets the title "<app> - [<displayName or fileName>]" and returns false; front ends
+    /// override it to read the file.
+    virtual bool load(const QString& fileName, const QString& displayName, bool isLocal);
+    /// Copies the current recording and its companions to `fileName`.
+    virtual void save(const QString& fileName);
+
+protected Q_SLOTS:
+    void fileOpenRecent();
+    void slotLoad();
+    void slotSaveAs();
+    void slotQuit();
+
+protected:
+    QString m_appName;
+    int m_helpHotKeyId;
+    int m_displayHotKeysId; ///< not used by the frame; for front ends
+    int m_resultPanelHotKeyId; ///< not used by the frame; for front ends
+    QAction* m_openAction;
+    QAction* m_saveAsAction;
+    QLabel* m_statusLabel;
+    QMenu* m_fileMenu;
+    CSettings* m_settings; ///< owned
+    QToolBar* m_mainToolBar;
+    QSplitter* m_splitter; ///< the front end's panes go here
+    QString m_fileOpenPath;
+    QString m_recordingPath; ///< not used by the frame; for front ends
+    QString m_cfgName;
+    QString m_valueRoot;
+    QAction* m_exitAction;
+    QString m_reportPath; ///< not used by the frame; for front ends
+    QString m_currentFile; ///< set by front ends when they load a recording
+    values::ValueSelection* m_fileLoaded; ///< not owned: belongs to the value tree
+    values::StringValue* m_fileName; ///< not owned: belongs to the value tree
+    QString m_lastOpenFolder;
+    int m_firstRecentId;
+};

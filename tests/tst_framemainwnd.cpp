@@ -1,0 +1,177 @@
+#include "testenvironment.h"
+#include "testframe.h"
+
+#include <guicentral/guicentral.h>
+
+#include <QFrame>
+#include <QLayout>
+#include <QSettings>
+#include <QSplitter>
+#include <QtTest>
+
+#include <csettings.h>
+
+class TestFrameMainWnd : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { QCoreApplication::setApplicationName(QStringLiteral("tst_frame")); }
+
+    void configuredFolders_data()
+    {
+        QTest::addColumn<QString>("cfgName");
+        QTest::addColumn<QByteArray>("ini");
+        QTest::addColumn<QString>("recording");
+        QTest::addColumn<QString>("report");
+        const QString fallback = QStringLiteral("c:\\temp");
+        QTest::newRow("no configuration name") << QString() << QByteArray() << fallback << fallback;
+        QTest::newRow("no entries")
+            << "frontend" << QByteArray("[Other]\nx=1\n") << fallback << fallback;
+        QTest::newRow("recording path only")
+            << "frontend" << QByteArray("RecordingPath=/data/rec\n") << "/data/rec" << fallback;
+        QTest::newRow("both") << "frontend"
+                              << QByteArray("RecordingPath=D:\\\\Data\\\\Rec\nReportPath=/rep\n")
+                              << "D:\\Data\\Rec"
+                              << "/rep";
+    }
+    void configuredFolders()
+    {
+        QFETCH(QString, cfgName);
+        QFETCH(QByteArray, ini);
+        QFETCH(QString, recording);
+        QFETCH(QString, report);
+        TestConfigDir dir;
+        if (!ini.isEmpty())
+            dir.writeIni(QStringLiteral("frontend"), ini);
+        TestFrame frame(QStringLiteral("App"), cfgName);
+        QCOMPARE(frame.m_fileOpenPath, recording);
+        QCOMPARE(frame.m_recordingPath, recording);
+        QCOMPARE(frame.m_reportPath, report);
+        QCOMPARE(frame.objectName(), QStringLiteral("Frame Application V2.0"));
+        QVERIFY(frame.testAttribute(Qt::WA_DeleteOnClose));
+        QVERIFY(!frame.centralWidget());
+        QVERIFY(!frame.m_settings);
+        // Reading must not create a file for a configuration that was not there.
+        QCOMPARE(QFile::exists(dir.iniPath(QStringLiteral("frontend"))), !ini.isEmpty());
+    }
+
+    void registersTheApplicationWideHotKeys()
+    {
+        TestConfigDir dir;
+        TestFrame frame;
+        QSet<int> ids { frame.m_helpHotKeyId, frame.m_displayHotKeysId,
+            frame.m_resultPanelHotKeyId };
+        QCOMPARE(ids.size(), 3);
+        QStringList found;
+        for (const GuiCentral::HotKey& key : GuiCentral::Instance().HotKeys()) {
+            if (ids.contains(key.id)) {
+                found << key.key.toString() + QLatin1Char(' ') + key.name;
+                QCOMPARE(key.group, QStringLiteral("Application Wide"));
+            }
+        }
+        QCOMPARE(found,
+            (QStringList {
+                "F1 Help Contents", "Shift+F1 Display Hotkeys", "Space Toggle Result Panel" }));
+    }
+
+    void startUpRunsTheStepsInOrder_data()
+    {
+        QTest::addColumn<bool>("show");
+        QTest::newRow("hidden") << false;
+        QTest::newRow("shown") << true;
+    }
+    void startUpRunsTheStepsInOrder()
+    {
+        QFETCH(bool, show);
+        TestConfigDir dir;
+        TestFrame frame(QStringLiteral("My Front End"));
+        frame.initialize(show);
+        const QStringList expected { "initSettings", "readOptions", "initToolBars", "initMainBar",
+            "initMenuBar", "initSplitterWindow", "initStatusBar" };
+        QStringList steps = frame.steps.filter(QRegularExpression(QStringLiteral("^init|^read")));
+        QCOMPARE(steps, expected);
+        QCOMPARE(frame.isVisible(), show);
+        QCOMPARE(frame.windowTitle(), show ? QStringLiteral("My Front End") : QString());
+        QVERIFY(frame.m_settings);
+
+        auto* panel = qobject_cast<QFrame*>(frame.centralWidget());
+        QVERIFY(panel);
+        QCOMPARE(panel->frameStyle(), int(QFrame::StyledPanel | QFrame::Sunken));
+        QCOMPARE(panel->layout()->contentsMargins(), QMargins());
+        QVERIFY(frame.m_splitter);
+        QCOMPARE(frame.m_splitter->parentWidget(), panel);
+        QCOMPARE(frame.m_splitter->orientation(), Qt::Horizontal);
+    }
+
+    void openFolderAtStart_data()
+    {
+        QTest::addColumn<QByteArray>("frontendIni");
+        QTest::addColumn<QByteArray>("appIni");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("nothing configured") << QByteArray() << QByteArray() << "file:c:/temp";
+        QTest::newRow("configured recording folder")
+            << QByteArray("RecordingPath=D:\\\\Data\\\\Rec\n") << QByteArray()
+            << "file:D:/Data/Rec";
+        QTest::newRow("stored folder wins unchanged")
+            << QByteArray("RecordingPath=/configured\n")
+            << QByteArray("[Settings]\nFileOpenPath=E:\\\\Stored\n") << "E:\\Stored";
+    }
+    void openFolderAtStart()
+    {
+        QFETCH(QByteArray, frontendIni);
+        QFETCH(QByteArray, appIni);
+        QFETCH(QString, expected);
+        TestConfigDir dir;
+        dir.writeIni(QStringLiteral("frontend"), frontendIni);
+        dir.writeIni(QStringLiteral("tst_frame"), appIni);
+        TestFrame frame;
+        frame.initialize(false);
+        QCOMPARE(frame.m_fileOpenPath, expected);
+    }
+
+    void closingDeletesTheFrameAndWritesTheOptions()
+    {
+        TestConfigDir dir;
+        QPointer<TestFrame> frame = new TestFrame;
+        frame->initialize(true);
+        QVERIFY(QTest::qWaitForWindowExposed(frame));
+        frame->m_fileOpenPath = QStringLiteral("/chosen/folder");
+        frame->m_settings->recentFiles() << QStringLiteral("/chosen/folder/a.rec");
+        frame->close();
+        QTRY_VERIFY(frame.isNull());
+
+        QSettings stored(dir.iniPath(QStringLiteral("tst_frame")), QSettings::IniFormat);
+        QCOMPARE(
+            stored.value("Settings/FileOpenPath").toString(), QStringLiteral("/chosen/folder"));
+        QCOMPARE(
+            stored.value("Settings/Files1").toString(), QStringLiteral("/chosen/folder/a.rec"));
+    }
+
+    void metaObject()
+    {
+        TestConfigDir dir;
+        TestFrame frame;
+        const QMetaObject& meta = CFrameMainWnd::staticMetaObject;
+        QCOMPARE(meta.className(), "CFrameMainWnd");
+        QCOMPARE(meta.methodCount() - meta.methodOffset(), 4);
+        QCOMPARE(meta.propertyCount(), meta.propertyOffset());
+        const char* signatures[]
+            = { "fileOpenRecent()", "slotLoad()", "slotSaveAs()", "slotQuit()" };
+        for (int i = 0; i < 4; ++i) {
+            const QMetaMethod method = meta.method(meta.methodOffset() + i);
+            QCOMPARE(method.methodSignature(), QByteArray(signatures[i]));
+            QCOMPARE(method.methodType(), QMetaMethod::Slot);
+            QCOMPARE(method.access(), QMetaMethod::Protected);
+        }
+        CFrameMainWnd* base = &frame;
+        QCOMPARE(base->qt_metacast("IObserver"), static_cast<void*>(static_cast<IObserver*>(base)));
+        QCOMPARE(base->qt_metacast("values::PersistantOwner"),
+            static_cast<void*>(static_cast<values::PersistantOwner*>(base)));
+        QCOMPARE(
+            base->qt_metacast("QMainWindow"), static_cast<void*>(static_cast<QMainWindow*>(base)));
+    }
+};
+
+QTEST_MAIN(TestFrameMainWnd)
+#include "tst_framemainwnd.moc"
