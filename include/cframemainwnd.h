@@ -108,6 +108,12 @@ protected Q_SLOTS:
     void slotQuit();
 
 protected:
+    /// Records `fileName` as the newest recent file (nothing happens when it is listed already;
+    /// the oldest of more than nine goes) and rebuilds the File-menu entries.
+    void updateRecentFiles(const QString& fileName);
+    /// Rebuilds the numbered recent-file entries at the end of the File menu.
+    void updateRecentFilesMenu();
+
     QString m_appName;
     int m_helpHotKeyId;
     int m_displayHotKeysId; ///< not used by the frame; for front ends
@@ -130,4 +136,9 @@ protected:
     values::StringValue* m_fileName; ///< not owned: belongs to the value tree
     QString m_lastOpenFolder;
     int m_firstRecentId;
+
+private:
+    /// The first entry of `menu` whose data converts to `id`; null for a null menu or a
+    /// negative id.
+    QAction* GetActionFromMenu(QMenu* menu, int id);
 };

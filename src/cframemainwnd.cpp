@@ -1,17 +1,25 @@
 #include "cframemainwnd.h"
 
+#include "cpersistantstringlist.h"
 #include "csettings.h"
 #include "framevalues_p.h"
 #include "tevvaluenames.h"
 
+#include <dialogs/talvohelpmenu.h>
 #include <guicentral/guicentral.h>
 #include <startup/cfgcenter.h>
 #include <values/tree.h>
 #include <values/valueselection.h>
 
+#include <QAction>
 #include <QCoreApplication>
 #include <QFrame>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
 #include <QSplitter>
+#include <QStatusBar>
+#include <QToolBar>
 #include <QVBoxLayout>
 
 #include <memory>
@@ -21,6 +29,12 @@ using FrameValues::findOrCreateStringValue;
 using FrameValues::releaseValue;
 
 namespace {
+#include "pictures/fileopen.xpm"
+#include "pictures/filesaveas.xpm"
+
+// The File menu shows as many recent files as the settings keep.
+constexpr int iMAX_RECENT_FILES = CPersistantStringList::iMAX_ITEMS;
+
 const QString kDefaultFolder = QStringLiteral("c:\\temp");
 const QString kFileScheme = QStringLiteral("file:");
 } // namespace
@@ -137,11 +151,75 @@ void CFrameMainWnd::initToolBars()
     initMainBar();
 }
 
-void CFrameMainWnd::initMainBar() { }
+void CFrameMainWnd::initMainBar()
+{
+    m_mainToolBar = new QToolBar(QStringLiteral("File Operations"), this);
+    m_mainToolBar->setObjectName(QStringLiteral("File Operations"));
+    addToolBar(m_mainToolBar);
 
-void CFrameMainWnd::initMenuBar() { }
+    m_openAction = new QAction(QIcon(QPixmap(fileopen_xpm)), tr("&Open File"), this);
+    m_openAction->setObjectName(QStringLiteral("Open File"));
+    // Kept translatable as the frame has always had them; a translation must stay a key
+    // sequence Qt can parse without its own catalogue, so the German one keeps "Ctrl".
+    m_openAction->setShortcut(QKeySequence(tr("Ctrl+O"), QKeySequence::NativeText));
+    m_openAction->setStatusTip(tr("Open an existing file"));
+    connect(m_openAction, SIGNAL(triggered()), this, SLOT(slotLoad()));
 
-void CFrameMainWnd::initStatusBar() { }
+    m_saveAsAction = new QAction(QIcon(QPixmap(filesaveas_xpm)), tr("&Save as file..."), this);
+    m_saveAsAction->setObjectName(QStringLiteral("Save as file"));
+    m_saveAsAction->setShortcut(QKeySequence(tr("Ctrl+A"), QKeySequence::NativeText));
+    m_saveAsAction->setStatusTip(tr("Save as file..."));
+    connect(m_saveAsAction, SIGNAL(triggered()), this, SLOT(slotSaveAs()));
+
+    m_mainToolBar->addAction(m_openAction);
+    m_mainToolBar->addAction(m_saveAsAction);
+    m_saveAsAction->setEnabled(false);
+
+    insertMainToolBarItems();
+    m_mainToolBar->addSeparator();
+    insertMainBar();
+    insertMainBarHelpText();
+}
+
+void CFrameMainWnd::initMenuBar()
+{
+    menuBar()->setObjectName(QStringLiteral("MenuBar"));
+    m_fileMenu = menuBar()->addMenu(tr("File"));
+    m_fileMenu->setObjectName(QStringLiteral("File"));
+    m_fileMenu->addAction(m_openAction);
+    m_fileMenu->addAction(m_saveAsAction);
+    insertFileMenuItems();
+    m_fileMenu->addSeparator();
+
+    m_exitAction = new QAction(tr("Exit"), this);
+    m_exitAction->setShortcut(QKeySequence(Qt::ALT + Qt::Key_F4));
+    connect(m_exitAction, SIGNAL(triggered()), this, SLOT(slotQuit()));
+    m_fileMenu->addAction(m_exitAction);
+
+    insertMenus();
+    menuBar()->addSeparator();
+
+    QString helpFile;
+    std::unique_ptr<ICfg> cfg(CfgCenter::CreateCfg(m_cfgName, ICfg::FrontEndView, QString()));
+    if (cfg)
+        helpFile = cfg->ReadString(QStringLiteral("HelpFile"), QString(), 0);
+    menuBar()->addMenu(new TalvoHelpMenu(helpFile, this));
+
+    m_firstRecentId = m_fileMenu->actions().size();
+    if (m_settings && !m_settings->recentFiles().isEmpty())
+        updateRecentFilesMenu();
+
+    // The Exit entry carries Alt+F4 too; the hot key only lists it, onHotKey passes it on.
+    GuiCentral::Instance().AddHotKey(Qt::Key_F4, Qt::AltModifier, this, tr("Quit Application"),
+        GuiCentral::tr("Application Wide"), true, true);
+}
+
+void CFrameMainWnd::initStatusBar()
+{
+    m_statusLabel = new QLabel(QStringLiteral("Idle"), statusBar());
+    statusBar()->addPermanentWidget(m_statusLabel, 0);
+    statusBar()->showMessage(QStringLiteral("Ready"), 2000);
+}
 
 void CFrameMainWnd::readOptions()
 {
@@ -194,11 +272,24 @@ QString CFrameMainWnd::saveAsFileDialog(QString&)
     return QString();
 }
 
-void CFrameMainWnd::enableFileMenu(bool) { }
-
-bool CFrameMainWnd::onHotKey(int)
+void CFrameMainWnd::enableFileMenu(bool enable)
 {
-    return false;
+    if (m_exitAction)
+        m_exitAction->setEnabled(enable);
+    if (m_openAction)
+        m_openAction->setEnabled(enable);
+    for (int id = m_firstRecentId; id < m_firstRecentId + iMAX_RECENT_FILES; ++id) {
+        if (QAction* entry = GetActionFromMenu(m_fileMenu, id))
+            entry->setEnabled(enable);
+    }
+}
+
+bool CFrameMainWnd::onHotKey(int id)
+{
+    if (id != m_helpHotKeyId)
+        return false;
+    GuiCentral::Instance().ExecHotKeysDialog(this);
+    return true;
 }
 
 void CFrameMainWnd::ApplyPersistantBeforeWrite() { }
@@ -236,4 +327,57 @@ void CFrameMainWnd::slotLoad() { }
 
 void CFrameMainWnd::slotSaveAs() { }
 
-void CFrameMainWnd::slotQuit() { }
+void CFrameMainWnd::slotQuit()
+{
+    // The window deletes itself once closed, and its destructor writes the options.
+    close();
+    QCoreApplication::exit(0);
+}
+
+void CFrameMainWnd::updateRecentFiles(const QString& fileName)
+{
+    if (!m_settings)
+        return;
+    QStringList& files = m_settings->recentFiles();
+    if (files.contains(fileName))
+        return;
+    files.append(fileName);
+    if (files.size() > iMAX_RECENT_FILES)
+        files.removeFirst();
+    updateRecentFilesMenu();
+}
+
+void CFrameMainWnd::updateRecentFilesMenu()
+{
+    if (!m_fileMenu)
+        return;
+    const QStringList files = m_settings ? m_settings->recentFiles() : QStringList();
+    for (int id = m_firstRecentId; id < m_firstRecentId + iMAX_RECENT_FILES; ++id) {
+        if (QAction* entry = GetActionFromMenu(m_fileMenu, id)) {
+            disconnect(entry, SIGNAL(triggered()), this, SLOT(fileOpenRecent()));
+            m_fileMenu->removeAction(entry);
+            delete entry;
+        }
+    }
+    // Actions a front end appended after the menu was built take places of the entries.
+    for (int i = 0;
+         i < files.size() && m_fileMenu->actions().size() < m_firstRecentId + iMAX_RECENT_FILES;
+         ++i) {
+        auto* entry = new QAction(QStringLiteral("&%1 %2").arg(i + 1).arg(files.at(i)), this);
+        entry->setData(m_firstRecentId + i);
+        connect(entry, SIGNAL(triggered()), this, SLOT(fileOpenRecent()));
+        m_fileMenu->addAction(entry);
+    }
+}
+
+QAction* CFrameMainWnd::GetActionFromMenu(QMenu* menu, int id)
+{
+    if (!menu || id < 0)
+        return nullptr;
+    for (QAction* action : menu->actions()) {
+        const QVariant data = action->data();
+        if (data.isValid() && data.toInt() == id)
+            return action;
+    }
+    return nullptr;
+}

@@ -1,8 +1,12 @@
 #include "guicentral.h"
 
 #include <QApplication>
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QHeaderView>
 #include <QKeyEvent>
-#include <QWidget>
+#include <QTableWidget>
+#include <QVBoxLayout>
 
 namespace {
 // The keypad modifier only says where a key sits; Qt's own shortcuts ignore it as well.
@@ -58,6 +62,38 @@ std::vector<GuiCentral::HotKey> GuiCentral::HotKeys() const
     for (const Registration& registration : m_registrations)
         keys.push_back(registration.hotKey);
     return keys;
+}
+
+int GuiCentral::ExecHotKeysDialog(QWidget* parent)
+{
+    QDialog dialog(parent);
+    dialog.setObjectName(QStringLiteral("HotKeysDialog"));
+    dialog.setWindowTitle(tr("Hotkeys"));
+    auto* table = new QTableWidget(0, 3, &dialog);
+    table->setObjectName(QStringLiteral("HotKeys"));
+    table->setHorizontalHeaderLabels({ tr("Key"), tr("Name"), tr("Group") });
+    table->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    table->setSelectionBehavior(QAbstractItemView::SelectRows);
+    table->verticalHeader()->hide();
+    table->horizontalHeader()->setStretchLastSection(true);
+    for (const Registration& registration : m_registrations) {
+        const HotKey& key = registration.hotKey;
+        if (!key.listed || registration.receiver.isNull())
+            continue;
+        const int row = table->rowCount();
+        table->insertRow(row);
+        table->setItem(row, 0, new QTableWidgetItem(key.key.toString(QKeySequence::NativeText)));
+        table->setItem(row, 1, new QTableWidgetItem(key.name));
+        table->setItem(row, 2, new QTableWidgetItem(key.group));
+    }
+    table->resizeColumnsToContents();
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, &dialog);
+    connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+    auto* layout = new QVBoxLayout(&dialog);
+    layout->addWidget(table);
+    layout->addWidget(buttons);
+    dialog.resize(480, 320);
+    return dialog.exec();
 }
 
 void GuiCentral::removeReceiver(QObject* receiver)

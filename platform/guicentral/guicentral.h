@@ -54,6 +54,10 @@ public:
     bool RemoveHotKey(int id);
     /// The registrations, in the order they were made.
     std::vector<HotKey> HotKeys() const;
+    /// Shows the modal list of the listed hot keys (key, name, group) over `parent`; returns
+    /// the dialog's result.
+    int ExecHotKeysDialog(QWidget* parent);
+
     /// Starts watching the keys of the running application; done when a key is added and when
     /// an application object is created.
     void InstallFilter();

@@ -47,10 +47,10 @@ bool TranslationCenter::IsInstalled(const QString& catalogue) const
     return it != m_entries.end() && it->translator;
 }
 
-QString TranslationCenter::Language()
+QLocale TranslationCenter::Locale()
 {
     const QString forced = qEnvironmentVariable("TEV_LANG");
-    return forced.isEmpty() ? QLocale::system().name() : forced;
+    return forced.isEmpty() ? QLocale::system() : QLocale(forced);
 }
 
 void TranslationCenter::InstallPending()
@@ -64,9 +64,10 @@ void TranslationCenter::install(const QString& catalogue, Entry& entry)
     if (entry.translator || !QCoreApplication::instance())
         return;
     auto* translator = new QTranslator;
-    // QTranslator::load tries "name_de_DE", then "name_de", then "name".
-    const QString base = catalogue.toLower() + QLatin1Char('_') + Language();
-    if (!translator->load(base, QStringLiteral(":/translations"))
+    // Tries each of the locale's user-interface languages (LANGUAGE, then LANG on Unix), each
+    // as "name_de_DE", then "name_de".
+    if (!translator->load(
+            Locale(), catalogue.toLower(), QStringLiteral("_"), QStringLiteral(":/translations"))
         || !QCoreApplication::installTranslator(translator)) {
         // installTranslator refuses an empty catalogue but keeps it in the application's list.
         QCoreApplication::removeTranslator(translator);

@@ -2,6 +2,7 @@
 
 #include <startup/startup_export.h>
 
+#include <QLocale>
 #include <QMap>
 #include <QString>
 #include <QStringList>
@@ -15,8 +16,8 @@ class QTranslator;
 /// a QCoreApplication is there. A catalogue named "Name" is looked up as the resource
 /// ":/translations/name_<language>.qm" (lower case name; language as "de" or "de_DE").
 ///
-/// The language comes from TEV_LANG when set, else from the system locale (which follows
-/// LANGUAGE and LANG).
+/// The language comes from TEV_LANG when set (e.g. "de"), else from the system's user-interface
+/// languages (LANGUAGE, LC_ALL, LC_MESSAGES and LANG on Unix).
 class STARTUP_EXPORT TranslationCenter
 {
 public:
@@ -30,8 +31,8 @@ public:
     QStringList Catalogues() const;
     /// True when the catalogue's translator is installed in the running application.
     bool IsInstalled(const QString& catalogue) const;
-    /// The language the catalogues are looked up for.
-    static QString Language();
+    /// The locale the catalogues are looked up for.
+    static QLocale Locale();
 
     /// Installs the registered catalogues that are not installed yet; called by the
     /// application start-up hook, and safe to call at any time.

@@ -4,7 +4,8 @@
 #include <QTemporaryDir>
 
 /// Points the configuration store at a fresh temporary folder for the life of the object, so
-/// that no test reads or writes a real configuration.
+/// that no test reads or writes a real configuration. The destructor puts back the folder that
+/// was set before: nest them, and end one before making the next.
 class TestConfigDir
 {
 public:

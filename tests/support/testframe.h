@@ -1,6 +1,9 @@
 #pragma once
 
+#include <QMenu>
+#include <QMenuBar>
 #include <QStringList>
+#include <QToolBar>
 
 #include <cframemainwnd.h>
 
@@ -16,16 +19,25 @@ public:
 
     using CFrameMainWnd::m_cfgName;
     using CFrameMainWnd::m_displayHotKeysId;
+    using CFrameMainWnd::m_exitAction;
     using CFrameMainWnd::m_fileLoaded;
+    using CFrameMainWnd::m_fileMenu;
     using CFrameMainWnd::m_fileName;
     using CFrameMainWnd::m_fileOpenPath;
+    using CFrameMainWnd::m_firstRecentId;
     using CFrameMainWnd::m_helpHotKeyId;
+    using CFrameMainWnd::m_mainToolBar;
+    using CFrameMainWnd::m_openAction;
     using CFrameMainWnd::m_recordingPath;
     using CFrameMainWnd::m_reportPath;
     using CFrameMainWnd::m_resultPanelHotKeyId;
+    using CFrameMainWnd::m_saveAsAction;
     using CFrameMainWnd::m_settings;
     using CFrameMainWnd::m_splitter;
+    using CFrameMainWnd::m_statusLabel;
     using CFrameMainWnd::m_valueRoot;
+    using CFrameMainWnd::updateRecentFiles;
+    using CFrameMainWnd::updateRecentFilesMenu;
 
     QStringList steps;
 
@@ -64,9 +76,32 @@ public:
         steps << QStringLiteral("initSplitterWindow");
         CFrameMainWnd::initSplitterWindow();
     }
-    void insertMenus() override { steps << QStringLiteral("insertMenus"); }
-    void insertMainBar() override { steps << QStringLiteral("insertMainBar"); }
-    void insertMainBarHelpText() override { steps << QStringLiteral("insertMainBarHelpText"); }
-    void insertFileMenuItems() override { steps << QStringLiteral("insertFileMenuItems"); }
-    void insertMainToolBarItems() override { steps << QStringLiteral("insertMainToolBarItems"); }
+    /// When set, every hook adds one item named after the hook: an action on the main tool bar
+    /// or in the File menu, or a menu on the menu bar.
+    bool addHookItems = false;
+
+    void insertMenus() override { hookMenu("insertMenus"); }
+    void insertMainBar() override { hookToolBarItem("insertMainBar"); }
+    void insertMainBarHelpText() override { hookToolBarItem("insertMainBarHelpText"); }
+    void insertFileMenuItems() override
+    {
+        steps << QStringLiteral("insertFileMenuItems");
+        if (addHookItems)
+            m_fileMenu->addAction(QStringLiteral("insertFileMenuItems"));
+    }
+    void insertMainToolBarItems() override { hookToolBarItem("insertMainToolBarItems"); }
+
+private:
+    void hookToolBarItem(const char* hook)
+    {
+        steps << QLatin1String(hook);
+        if (addHookItems)
+            m_mainToolBar->addAction(QLatin1String(hook));
+    }
+    void hookMenu(const char* hook)
+    {
+        steps << QLatin1String(hook);
+        if (addHookItems)
+            menuBar()->addMenu(QLatin1String(hook));
+    }
 };
