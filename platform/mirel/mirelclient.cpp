@@ -1,0 +1,326 @@
+#include "mirelclient.h"
+
+#include <startup/cfgcenter.h>
+
+#include <QDir>
+#include <QEventLoop>
+#include <QFileInfo>
+#include <QList>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QNetworkRequest>
+#include <QPointer>
+#include <QSaveFile>
+#include <QStandardPaths>
+#include <QTimer>
+#include <QUrl>
+
+#include <functional>
+
+namespace Mirel {
+
+namespace {
+
+constexpr int DefaultStallTimeoutMs = 30000;
+
+bool isPlainSegment(const QStringRef& segment)
+{
+    if (segment.isEmpty() || segment == QLatin1String(".") || segment == QLatin1String(".."))
+        return false;
+    for (const QChar c : segment) {
+        // ':' would make "C:" a drive on Windows, i.e. an absolute path inside the cache.
+        if (c == QLatin1Char('\\') || c == QLatin1Char(':') || c.unicode() < 0x20
+            || c.unicode() == 0x7f)
+            return false;
+    }
+    return true;
+}
+
+// An environment variable that is set and not empty wins, so that tests and the demo need
+// no configuration file.
+QString setting(const char* environmentName, const QString& key)
+{
+    const QString fromEnvironment = qEnvironmentVariable(environmentName);
+    if (!fromEnvironment.isEmpty())
+        return fromEnvironment;
+    const std::unique_ptr<ICfg> cfg(CfgCenter::GetAppCfg().GetSubCfg(QStringLiteral("Mirel")));
+    return cfg ? cfg->ReadString(key, QString()) : QString();
+}
+
+QUrl configuredServer()
+{
+    const QUrl url(
+        setting("TEV_MIREL_SERVER", QStringLiteral("Server")).trimmed(), QUrl::StrictMode);
+    const bool usable = url.isValid() && !url.host().isEmpty()
+        && (url.scheme() == QLatin1String("http") || url.scheme() == QLatin1String("https"));
+    return usable ? url : QUrl();
+}
+
+QString configuredCacheFolder()
+{
+    QString folder = setting("TEV_MIREL_CACHE", QStringLiteral("CacheFolder"));
+    if (folder.isEmpty())
+        folder = QStandardPaths::writableLocation(QStandardPaths::CacheLocation)
+            + QLatin1String("/mirel");
+    return QDir::cleanPath(QDir(folder).absolutePath());
+}
+
+int configuredStallTimeout()
+{
+    bool ok = false;
+    const int ms
+        = setting("TEV_MIREL_STALL_TIMEOUT_MS", QStringLiteral("StallTimeoutMs")).toInt(&ok);
+    return ok && ms > 0 ? ms : DefaultStallTimeoutMs;
+}
+
+} // namespace
+
+MirelUrl::MirelUrl(const QString& text)
+    : m_text(text)
+{
+    const QLatin1String scheme("mirel:");
+    if (!text.startsWith(scheme, Qt::CaseInsensitive))
+        return;
+    QStringRef path = text.midRef(scheme.size());
+    if (path.startsWith(QLatin1Char('/')))
+        path = path.mid(1);
+    // A second leading '/' ("mirel://host/...") leaves an empty first segment: rejected, as
+    // the host would be silently ignored.
+    for (const QStringRef& segment : path.split(QLatin1Char('/'))) {
+        if (!isPlainSegment(segment))
+            return;
+    }
+    m_path = path.toString();
+}
+
+class MirelClientPrivate
+{
+public:
+    MirelClientPrivate()
+        : server(configuredServer())
+        , cacheFolder(configuredCacheFolder())
+        , stallTimeoutMs(configuredStallTimeout())
+        , error(server.isValid() ? ErrorNotConnected : ErrorNotConfigured)
+    {
+        manager.setRedirectPolicy(QNetworkRequest::NoLessSafeRedirectPolicy);
+    }
+
+    void startProbe();
+    bool isValidUrl(const MirelUrl& url);
+    QString requestFile(const MirelUrl& url, LockState lock);
+    void abortAll();
+
+    const QUrl server;
+    const QString cacheFolder;
+    const int stallTimeoutMs;
+    QNetworkAccessManager manager;
+    bool connected = false;
+    bool destroyed = false;
+    MirelError error;
+
+private:
+    QNetworkRequest requestFor(const MirelUrl& url) const;
+    MirelError precheck(const MirelUrl& url) const;
+    MirelError wait(QNetworkReply* reply, const std::function<bool()>& consume);
+
+    QList<QPointer<QNetworkReply>> m_running;
+    QPointer<QNetworkReply> m_probe;
+};
+
+void MirelClientPrivate::startProbe()
+{
+    if (!server.isValid())
+        return;
+    QNetworkReply* reply = manager.head(QNetworkRequest(server));
+    m_probe = reply;
+    // Any HTTP answer, even an error status for the root, shows the server is there.
+    QObject::connect(reply, &QNetworkReply::finished, reply, [this, reply] {
+        connected = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).isValid();
+        reply->deleteLater();
+    });
+    QTimer::singleShot(stallTimeoutMs, reply, [reply] { reply->abort(); });
+}
+
+QNetworkRequest MirelClientPrivate::requestFor(const MirelUrl& url) const
+{
+    QString text = server.toString(QUrl::FullyEncoded | QUrl::RemoveQuery | QUrl::RemoveFragment);
+    if (!text.endsWith(QLatin1Char('/')))
+        text += QLatin1Char('/');
+    // Each segment fully encoded: a literal "%2e%2e" must reach the server as a name, not be
+    // decoded there into "..".
+    QStringList encoded;
+    for (const QString& segment : url.archivePath().split(QLatin1Char('/')))
+        encoded << QString::fromLatin1(QUrl::toPercentEncoding(segment));
+    QNetworkRequest request(
+        QUrl::fromEncoded((text + encoded.join(QLatin1Char('/'))).toLatin1(), QUrl::StrictMode));
+    // Left to itself Qt asks for gzip and unpacks it, and Content-Length then counts the
+    // packed bytes: the completeness check would fail on every compressed answer.
+    request.setRawHeader("Accept-Encoding", "identity");
+    return request;
+}
+
+MirelError MirelClientPrivate::precheck(const MirelUrl& url) const
+{
+    if (!server.isValid())
+        return ErrorNotConfigured;
+    return url.isMirelUrl() ? NoError : ErrorInvalidUrl;
+}
+
+// Runs the reply to its end in a local event loop. `consume`, when given, takes the body as it
+// arrives and returns false when it cannot store it.
+MirelError MirelClientPrivate::wait(QNetworkReply* reply, const std::function<bool()>& consume)
+{
+    QEventLoop loop;
+    QTimer stall;
+    stall.setSingleShot(true);
+    stall.setInterval(stallTimeoutMs);
+    bool stalled = false;
+    bool storeFailed = false;
+    QObject::connect(&stall, &QTimer::timeout, reply, [&] {
+        stalled = true;
+        reply->abort();
+    });
+    QObject::connect(reply, &QNetworkReply::metaDataChanged, &stall, [&] { stall.start(); });
+    QObject::connect(reply, &QNetworkReply::readyRead, &stall, [&] {
+        stall.start();
+        if (consume && !storeFailed && !consume()) {
+            storeFailed = true;
+            reply->abort();
+        }
+    });
+    QObject::connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
+    m_running.append(reply);
+    stall.start();
+    // User input is held back: a click handled in here could start a second request nested
+    // inside this one.
+    if (!reply->isFinished())
+        loop.exec(QEventLoop::ExcludeUserInputEvents);
+    m_running.removeAll(reply);
+    if (consume && !storeFailed && !destroyed && reply->bytesAvailable() > 0)
+        storeFailed = !consume();
+
+    const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
+    if (destroyed)
+        return ErrorCancelled;
+    connected = status.isValid();
+    if (stalled)
+        return ErrorStalled;
+    if (storeFailed)
+        return ErrorCacheFile;
+    if (!status.isValid())
+        return ErrorNotConnected;
+    const int code = status.toInt();
+    if (code == 404 || code == 410)
+        return ErrorUnknownUrl;
+    if (code < 200 || code > 299 || reply->error() != QNetworkReply::NoError)
+        return ErrorTransferFailed;
+    // A folder is redirected to "folder/" and answered with a listing, which is no file.
+    if (reply->url().path().endsWith(QLatin1Char('/')))
+        return ErrorUnknownUrl;
+    return NoError;
+}
+
+bool MirelClientPrivate::isValidUrl(const MirelUrl& url)
+{
+    error = precheck(url);
+    if (error != NoError)
+        return false;
+    QNetworkReply* reply = manager.head(requestFor(url));
+    error = wait(reply, {});
+    delete reply;
+    return error == NoError;
+}
+
+QString MirelClientPrivate::requestFile(const MirelUrl& url, LockState lock)
+{
+    error = precheck(url);
+    if (error == NoError && lock != LockNone && lock != LockReadShared)
+        error = ErrorLockRefused;
+    if (error != NoError)
+        return QString();
+
+    const QString target = QDir::cleanPath(cacheFolder + QLatin1Char('/') + url.archivePath());
+    // The URL check already keeps the path inside; this guards against a later change there.
+    if (!target.startsWith(cacheFolder + QLatin1Char('/'))
+        || !QDir().mkpath(QFileInfo(target).absolutePath())) {
+        error = ErrorCacheFile;
+        return QString();
+    }
+    // QSaveFile writes a temporary file next to the target and renames it on commit(); left
+    // uncommitted it removes the temporary file, whatever way this function is left.
+    QSaveFile file(target);
+    if (!file.open(QIODevice::WriteOnly)) {
+        error = ErrorCacheFile;
+        return QString();
+    }
+    QNetworkReply* reply = manager.get(requestFor(url));
+    qint64 received = 0;
+    error = wait(reply, [&] {
+        const QByteArray chunk = reply->readAll();
+        received += chunk.size();
+        return file.write(chunk) == chunk.size();
+    });
+    if (error == NoError) {
+        const QVariant length = reply->header(QNetworkRequest::ContentLengthHeader);
+        const bool complete = !length.isValid() || length.toLongLong() == received;
+        const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+        if (status != 200 || !complete)
+            error = ErrorTransferFailed;
+        else if (!file.commit())
+            error = ErrorCacheFile;
+    }
+    delete reply;
+    return error == NoError ? target : QString();
+}
+
+void MirelClientPrivate::abortAll()
+{
+    destroyed = true;
+    if (m_probe)
+        m_probe->abort();
+    const auto running = m_running;
+    for (const QPointer<QNetworkReply>& reply : running) {
+        if (reply)
+            reply->abort();
+    }
+}
+
+bool MirelClient::IsMirelAvailable()
+{
+    return configuredServer().isValid();
+}
+
+MirelClient::MirelClient()
+    : d(std::make_shared<MirelClientPrivate>())
+{
+    d->startProbe();
+}
+
+MirelClient::~MirelClient()
+{
+    d->abortAll();
+}
+
+bool MirelClient::IsConnected() const
+{
+    return d->connected;
+}
+
+bool MirelClient::IsValidURL(const MirelUrl& url)
+{
+    const std::shared_ptr<MirelClientPrivate> keep = d; // this client may be deleted meanwhile
+    return keep->isValidUrl(url);
+}
+
+QString MirelClient::RequestFile(const MirelUrl& url, LockState lock)
+{
+    const std::shared_ptr<MirelClientPrivate> keep = d; // this client may be deleted meanwhile
+    return keep->requestFile(url, lock);
+}
+
+MirelError MirelClient::GetError() const
+{
+    return d->error;
+}
+
+} // namespace Mirel

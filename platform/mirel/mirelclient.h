@@ -1,0 +1,106 @@
+#pragma once
+
+#include <mirel/mirel_export.h>
+
+#include <QString>
+
+#include <memory>
+
+/// Client of the remote archive, reached over HTTP(S).
+///
+/// Configuration, each read when a client is created (the server also by IsMirelAvailable());
+/// an environment variable that is set and not empty wins over the application configuration
+/// (sub-configuration "Mirel"):
+/// - server base URL, http or https: `$TEV_MIREL_SERVER`, else "Server";
+/// - cache folder: `$TEV_MIREL_CACHE`, else "CacheFolder", else the application's cache
+///   location + "/mirel";
+/// - stall timeout in ms, default 30000: `$TEV_MIREL_STALL_TIMEOUT_MS`, else "StallTimeoutMs".
+namespace Mirel {
+
+using MirelError = int;
+
+constexpr MirelError NoError = 0;
+constexpr MirelError ErrorNotConfigured = 1; ///< no usable server base URL is configured
+constexpr MirelError ErrorNotConnected = 2; ///< the server gave no answer (refused, unreachable)
+constexpr MirelError ErrorInvalidUrl = 3; ///< not a mirel URL, or its path is rejected
+constexpr MirelError ErrorUnknownUrl = 4; ///< the server does not know the file (404, a folder)
+constexpr MirelError ErrorLockRefused = 5; ///< the lock cannot be granted by this archive
+constexpr MirelError ErrorTransferFailed = 6; ///< HTTP error, or the body ended early
+constexpr MirelError ErrorStalled = 7; ///< no bytes arrived for the stall timeout
+constexpr MirelError ErrorCancelled = 8; ///< the client was destroyed during the request
+constexpr MirelError ErrorCacheFile = 9; ///< the file could not be written into the cache
+
+/// How a requested file is held. The HTTP archive is read-only and keeps no locks: LockNone
+/// and LockReadShared just download; LockExclusive fails with ErrorLockRefused rather than
+/// pretending that nobody else may change the file.
+enum LockState {
+    LockNone = 0, ///< no lock, a look at the current contents
+    LockExclusive = 1, ///< read for writing back; others kept out
+    LockReadShared = 2, ///< read, shared: others may read it at the same time
+};
+
+/// An archive URL: "mirel:" (scheme case-insensitive) followed by an archive path, with or
+/// without a leading '/', e.g. "mirel:/campaign/2026/run1.rec" or "mirel:campaign/run1.rec".
+///
+/// The path is taken literally (no percent-decoding) and split at '/'. Rejected, so that no
+/// path reaches outside the archive root or the cache folder: an empty path, empty segments
+/// ("a//b", a trailing '/', "mirel://host/..."), "." and "..", and segments holding '\\', ':'
+/// (a drive letter), NUL or another control character.
+class MIREL_EXPORT MirelUrl
+{
+public:
+    explicit MirelUrl(const QString& text);
+
+    bool isMirelUrl() const { return !m_path.isEmpty(); }
+    /// The text as given.
+    QString toString() const { return m_text; }
+    /// The normalised path below the archive root, without a leading '/', e.g.
+    /// "campaign/2026/run1.rec"; empty when !isMirelUrl().
+    QString archivePath() const { return m_path; }
+
+private:
+    QString m_text;
+    QString m_path;
+};
+
+class MirelClientPrivate;
+
+/// A connection to the archive server. Live on the GUI thread; the blocking calls run a
+/// local event loop, so other events (timers, repaints) are processed while they wait.
+class MIREL_EXPORT MirelClient
+{
+public:
+    /// True when a server base URL (http or https with a host) is configured.
+    static bool IsMirelAvailable();
+
+    /// Starts connecting (a HEAD request to the base URL) and returns at once; the answer is
+    /// processed while the caller's thread runs Qt events.
+    MirelClient();
+    /// Aborts running transfers (a blocked RequestFile returns empty), removes their temporary
+    /// files and ends the connection.
+    virtual ~MirelClient();
+    MirelClient(const MirelClient&) = delete;
+    MirelClient& operator=(const MirelClient&) = delete;
+
+    /// True once the server answered, until a request finds it unreachable again.
+    bool IsConnected() const;
+    /// Asks the server (HEAD) whether it has the file. Blocks until the answer or until no
+    /// answer came for the stall timeout.
+    bool IsValidURL(const MirelUrl& url);
+    /// Downloads the file to <cache folder>/<archive path> and returns that path, empty on
+    /// failure. Blocks until done. The body goes to a temporary file in the same folder that
+    /// is renamed over the target only once the whole body arrived (as many bytes as a given
+    /// Content-Length; without one, a closed connection ends the body). So on failure no
+    /// partial file is left and an older complete copy stays; a complete download replaces it.
+    QString RequestFile(const MirelUrl& url, LockState lock);
+    /// The outcome of the last request; NoError only after a successful one, ErrorNotConnected
+    /// before the first.
+    MirelError GetError() const;
+
+private:
+    // Shared, so that a request blocked in its event loop survives the client being deleted
+    // from an event that loop processes.
+    std::shared_ptr<MirelClientPrivate> d;
+};
+
+} // namespace Mirel
