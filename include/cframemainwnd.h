@@ -1,5 +1,6 @@
 #pragma once
 
+#include <fileapi/fileapi.h>
 #include <tevbase/observable.h>
 #include <values/persistant.h>
 #include <values/value.h>
@@ -113,6 +114,17 @@ protected:
     void updateRecentFiles(const QString& fileName);
     /// Rebuilds the numbered recent-file entries at the end of the File menu.
     void updateRecentFilesMenu();
+    /// True when `fileName` can be opened for exclusive writing. After false, `fileExists` tells
+    /// "in use by another program" (true) from "not found" (false).
+    bool checkAccess(const QString& fileName, bool& fileExists);
+    /// Probes an existing file; fileapi::InvalidHandle when it is missing or unreachable. The
+    /// caller closes a valid handle with fileapi::Close.
+    fileapi::Handle openFileExist(const QString& fileName);
+    /// Opens an existing file for writing; fails when it is read-only or another program has it
+    /// open (with `shareWrite`, one that only writes is tolerated).
+    fileapi::Handle openFileWrite(const QString& fileName, bool shareWrite);
+    /// Creates a new file (fails when it exists), then opens it as openFileWrite does.
+    fileapi::Handle openFileCreateAndWrite(const QString& fileName, bool shareWrite);
 
     QString m_appName;
     int m_helpHotKeyId;

@@ -32,9 +32,6 @@ namespace {
 #include "pictures/fileopen.xpm"
 #include "pictures/filesaveas.xpm"
 
-// The File menu shows as many recent files as the settings keep.
-constexpr int iMAX_RECENT_FILES = CPersistantStringList::iMAX_ITEMS;
-
 const QString kDefaultFolder = QStringLiteral("c:\\temp");
 const QString kFileScheme = QStringLiteral("file:");
 } // namespace
@@ -262,23 +259,13 @@ void CFrameMainWnd::insertMainBar() { }
 
 void CFrameMainWnd::insertMainBarHelpText() { }
 
-QString CFrameMainWnd::openFileDialog(QString&)
-{
-    return QString();
-}
-
-QString CFrameMainWnd::saveAsFileDialog(QString&)
-{
-    return QString();
-}
-
 void CFrameMainWnd::enableFileMenu(bool enable)
 {
     if (m_exitAction)
         m_exitAction->setEnabled(enable);
     if (m_openAction)
         m_openAction->setEnabled(enable);
-    for (int id = m_firstRecentId; id < m_firstRecentId + iMAX_RECENT_FILES; ++id) {
+    for (int id = m_firstRecentId; id < m_firstRecentId + CPersistantStringList::iMAX_ITEMS; ++id) {
         if (QAction* entry = GetActionFromMenu(m_fileMenu, id))
             entry->setEnabled(enable);
     }
@@ -312,62 +299,11 @@ void CFrameMainWnd::insertFileMenuItems() { }
 
 void CFrameMainWnd::insertMainToolBarItems() { }
 
-bool CFrameMainWnd::load(const QString& fileName, const QString& displayName, bool)
-{
-    setWindowTitle(
-        QStringLiteral("%1 - [%2]").arg(m_appName, displayName.isEmpty() ? fileName : displayName));
-    return false;
-}
-
-void CFrameMainWnd::save(const QString&) { }
-
-void CFrameMainWnd::fileOpenRecent() { }
-
-void CFrameMainWnd::slotLoad() { }
-
-void CFrameMainWnd::slotSaveAs() { }
-
 void CFrameMainWnd::slotQuit()
 {
     // The window deletes itself once closed, and its destructor writes the options.
     close();
     QCoreApplication::exit(0);
-}
-
-void CFrameMainWnd::updateRecentFiles(const QString& fileName)
-{
-    if (!m_settings)
-        return;
-    QStringList& files = m_settings->recentFiles();
-    if (files.contains(fileName))
-        return;
-    files.append(fileName);
-    if (files.size() > iMAX_RECENT_FILES)
-        files.removeFirst();
-    updateRecentFilesMenu();
-}
-
-void CFrameMainWnd::updateRecentFilesMenu()
-{
-    if (!m_fileMenu)
-        return;
-    const QStringList files = m_settings ? m_settings->recentFiles() : QStringList();
-    for (int id = m_firstRecentId; id < m_firstRecentId + iMAX_RECENT_FILES; ++id) {
-        if (QAction* entry = GetActionFromMenu(m_fileMenu, id)) {
-            disconnect(entry, SIGNAL(triggered()), this, SLOT(fileOpenRecent()));
-            m_fileMenu->removeAction(entry);
-            delete entry;
-        }
-    }
-    // Actions a front end appended after the menu was built take places of the entries.
-    for (int i = 0;
-         i < files.size() && m_fileMenu->actions().size() < m_firstRecentId + iMAX_RECENT_FILES;
-         ++i) {
-        auto* entry = new QAction(QStringLiteral("&%1 %2").arg(i + 1).arg(files.at(i)), this);
-        entry->setData(m_firstRecentId + i);
-        connect(entry, SIGNAL(triggered()), this, SLOT(fileOpenRecent()));
-        m_fileMenu->addAction(entry);
-    }
 }
 
 QAction* CFrameMainWnd::GetActionFromMenu(QMenu* menu, int id)

@@ -2,14 +2,20 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QDialog>
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QTest>
 
 ModalAnswer::ModalAnswer(Answer answer, int timeoutMs)
-    : m_answer(std::move(answer))
-    , m_remainingPolls(timeoutMs / 10)
+    : ModalAnswer(QList<Answer> { std::move(answer) }, timeoutMs)
+{ }
+
+ModalAnswer::ModalAnswer(QList<Answer> answers, int timeoutMs)
+    : m_answers(std::move(answers))
+    , m_pollsPerDialog(timeoutMs / 10)
+    , m_remainingPolls(m_pollsPerDialog)
 {
     connect(&m_timer, &QTimer::timeout, this, &ModalAnswer::poll);
     m_timer.start(10);
@@ -18,36 +24,56 @@ ModalAnswer::ModalAnswer(Answer answer, int timeoutMs)
 void ModalAnswer::poll()
 {
     QWidget* modal = QApplication::activeModalWidget();
-    if (!modal || !modal->isVisible()) {
+    // The dialog answered last may still be on its way out.
+    if (!modal || !modal->isVisible() || modal == m_lastAnswered) {
         if (--m_remainingPolls <= 0)
             m_timer.stop();
         return;
     }
-    m_timer.stop();
-    m_seen = true;
-    m_dialog.className = QString::fromLatin1(modal->metaObject()->className());
-    m_dialog.objectName = modal->objectName();
-    m_dialog.title = modal->windowTitle();
+    SeenDialog seen;
+    seen.className = QString::fromLatin1(modal->metaObject()->className());
+    seen.objectName = modal->objectName();
+    seen.title = modal->windowTitle();
     if (auto* box = qobject_cast<QMessageBox*>(modal)) {
-        m_dialog.text = box->text();
+        seen.text = box->text();
         for (QAbstractButton* button : box->buttons())
-            m_dialog.buttons << button->text();
+            seen.buttons << button->text();
     }
-    m_answer(modal);
+    m_dialogs << seen;
+    m_lastAnswered = modal;
+    m_remainingPolls = m_pollsPerDialog;
+    // A dialog nobody expected is closed, so that the test fails on what it sees instead of
+    // waiting forever in the dialog's event loop.
+    if (m_answers.isEmpty()) {
+        rejectDialog(modal);
+        return;
+    }
+    m_answers.takeFirst()(modal);
+}
+
+void ModalAnswer::rejectDialog(QWidget* dialog)
+{
+    if (auto* modalDialog = qobject_cast<QDialog*>(dialog))
+        modalDialog->reject();
+    else
+        dialog->close();
 }
 
 ModalAnswer::Answer ModalAnswer::pressButton(const QString& text)
 {
     return [text](QWidget* dialog) {
         auto* box = qobject_cast<QMessageBox*>(dialog);
-        if (!box)
+        if (!box) {
+            rejectDialog(dialog);
             return;
+        }
         for (QAbstractButton* button : box->buttons()) {
             if (button->text().remove(QLatin1Char('&')) == text) {
                 button->click();
                 return;
             }
         }
+        rejectDialog(dialog);
     };
 }
 
@@ -60,9 +86,17 @@ ModalAnswer::Answer ModalAnswer::chooseFile(const QString& fileName)
 {
     return [fileName](QWidget* dialog) {
         auto* fileDialog = qobject_cast<QFileDialog*>(dialog);
-        if (!fileDialog)
+        if (!fileDialog) {
+            rejectDialog(dialog);
             return;
-        fileDialog->selectFile(fileName);
+        }
+        // Typed the way a user would: selectFile() leaves a focused name field untouched when the
+        // dialog's folder listing does not know the file yet.
+        auto* nameEdit = fileDialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+        if (nameEdit)
+            nameEdit->setText(fileName);
+        else
+            fileDialog->selectFile(fileName);
         // accept() is protected; it is a slot.
         QMetaObject::invokeMethod(fileDialog, "accept", Qt::QueuedConnection);
     };
