@@ -4,7 +4,12 @@
 #include <guicentral/guicentral.h>
 #include <startup/translationcenter.h>
 
+#include <QLabel>
+#include <QToolButton>
 #include <QtTest>
+
+#include <cinfobar.h>
+#include <creplaybar.h>
 
 // Runs with the German catalogue: the language is chosen before the application exists, as in
 // a real start.
@@ -37,6 +42,20 @@ private slots:
             }
         }
         QVERIFY(found);
+    }
+
+    void widgetsShowGermanAndKeepEnglishNames()
+    {
+        CReplayBar bar;
+        auto* play = bar.findChild<QToolButton*>(QStringLiteral("Play"));
+        QVERIFY(play);
+        QCOMPARE(play->toolTip(), QStringLiteral("Abspielen"));
+
+        CInfoBar info;
+        QStringList labels;
+        for (const QLabel* label : info.findChildren<QLabel*>())
+            labels << label->text();
+        QVERIFY2(labels.contains(QStringLiteral("Gerätename: ")), qPrintable(labels.join('|')));
     }
 };
 
