@@ -2,6 +2,7 @@
 
 #include <startup/cfgcenter.h>
 #include <startup/translationcenter.h>
+#include <tevbase/errorhandler.h>
 
 #include <QtTest>
 
@@ -14,6 +15,45 @@ QByteArray fileBytes(const QString& path)
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
+
+enum Fault { FolderBelowAFile, FolderReplacedByAFile, DamagedKeptNameTaken };
+
+// Collects what is written on "tev.trace" while it lives, with the given flag word set.
+class TraceCollector
+{
+public:
+    explicit TraceCollector(unsigned int flags = ErrorHandler::Traces)
+        : m_flags(ErrorHandler::Instance().GetFlags())
+    {
+        ErrorHandler::Instance().SetFlags(flags);
+        s_current = this;
+        m_previous = qInstallMessageHandler(&TraceCollector::handle);
+    }
+    ~TraceCollector()
+    {
+        qInstallMessageHandler(m_previous);
+        s_current = nullptr;
+        ErrorHandler::Instance().SetFlags(m_flags);
+    }
+    TraceCollector(const TraceCollector&) = delete;
+    TraceCollector& operator=(const TraceCollector&) = delete;
+
+    QStringList messages;
+
+private:
+    static void handle(QtMsgType type, const QMessageLogContext& context, const QString& text)
+    {
+        if (s_current && qstrcmp(context.category, "tev.trace") == 0)
+            s_current->messages << text;
+        else if (s_current && s_current->m_previous)
+            s_current->m_previous(type, context, text);
+    }
+
+    static TraceCollector* s_current;
+    unsigned int m_flags;
+    QtMessageHandler m_previous = nullptr;
+};
+TraceCollector* TraceCollector::s_current = nullptr;
 
 std::unique_ptr<ICfg> open(const QString& name, const QString& group = QString())
 {
@@ -33,6 +73,10 @@ private slots:
     void invalidNames();
     void damagedFile_data();
     void damagedFile();
+    void olderDamagedCopyIsReplaced();
+    void failedWriteIsTraced_data();
+    void failedWriteIsTraced();
+    void noTraceWithoutTheFlag();
     void directoryInsteadOfFile();
     void missingFolderIsCreated();
     void appCfgReachesFileOnSync();
@@ -141,14 +185,105 @@ void TestCfgCenter::damagedFile()
 {
     QFETCH(QByteArray, content);
     m_config.writeIni("damaged", content);
+    const QString kept = m_config.iniPath("damaged") + ".damaged";
+    QFile::remove(kept); // from the previous row
     {
-        auto cfg = open(QStringLiteral("damaged"));
+        // Two handles on one damaged file: only the first write may set it aside, else the
+        // second would move the new file over the kept one.
+        auto first = open(QStringLiteral("damaged"));
+        auto second = open(QStringLiteral("damaged"), QStringLiteral("Group"));
+        QVERIFY(first && second);
+        QCOMPARE(first->ReadString("key", "default"), QStringLiteral("default"));
+        QCOMPARE(second->ReadInt("key", 3), 3);
+        QVERIFY(first->WriteString("key", "new"));
+        QCOMPARE(fileBytes(kept), content);
+        QVERIFY(second->WriteInt("number", 4));
+        QCOMPARE(first->ReadString("key", "default"), QStringLiteral("new"));
+    }
+    QCOMPARE(fileBytes(kept), content);
+    const QByteArray rewritten = fileBytes(m_config.iniPath("damaged"));
+    QVERIFY2(!rewritten.contains("kept"), rewritten.constData()); // nothing of the old file
+    auto cfg = open(QStringLiteral("damaged"));
+    QCOMPARE(cfg->ReadString("key", "default"), QStringLiteral("new"));
+    QCOMPARE(std::unique_ptr<ICfg>(cfg->GetSubCfg("Group"))->ReadInt("number", 3), 4);
+}
+
+void TestCfgCenter::olderDamagedCopyIsReplaced()
+{
+    m_config.writeIni("again", "second damage\n");
+    const QString kept = m_config.iniPath("again") + ".damaged";
+    {
+        QFile older(kept);
+        QVERIFY(older.open(QIODevice::WriteOnly) && older.write("first damage") > 0);
+    }
+    QVERIFY(open(QStringLiteral("again"))->WriteString("key", "new"));
+    QCOMPARE(fileBytes(kept), QByteArray("second damage\n"));
+}
+
+void TestCfgCenter::failedWriteIsTraced_data()
+{
+    QTest::addColumn<int>("fault");
+    QTest::addColumn<QString>("traced"); // a part of the trace text
+    QTest::addColumn<bool>("writeFails"); // WriteString itself returns false
+    // A path below a regular file cannot be created, not even by root, whom permission bits
+    // do not stop.
+    QTest::newRow("folder below a file") << int(FolderBelowAFile) << "cannot be written" << true;
+    QTest::newRow("folder gone before the file is written")
+        << int(FolderReplacedByAFile) << "cannot be written" << false;
+    QTest::newRow("damaged file cannot be set aside")
+        << int(DamagedKeptNameTaken) << "cannot be moved aside" << true;
+}
+
+void TestCfgCenter::failedWriteIsTraced()
+{
+    QFETCH(int, fault);
+    QFETCH(QString, traced);
+    QFETCH(bool, writeFails);
+    TestConfigDir dir;
+    const QString folder = dir.path() + "/settings";
+    if (fault == FolderBelowAFile) {
+        QFile file(folder);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+    } else {
+        QVERIFY(QDir().mkpath(folder));
+    }
+    qputenv("TEV_CONFIG_DIR", (fault == FolderBelowAFile ? folder + "/below" : folder).toUtf8());
+    const QString ini = CfgCenter::ConfigFolder() + "/faulty.ini";
+    if (fault == DamagedKeptNameTaken) {
+        QFile damaged(ini);
+        QVERIFY(damaged.open(QIODevice::WriteOnly) && damaged.write("no setting here\n") > 0);
+        // A non-empty folder under the name the damaged file would be kept as.
+        QVERIFY(QDir().mkpath(ini + ".damaged/inside"));
+    }
+
+    TraceCollector traces;
+    {
+        auto cfg = open(QStringLiteral("faulty"));
         QVERIFY(cfg);
         QCOMPARE(cfg->ReadString("key", "default"), QStringLiteral("default"));
-        QVERIFY(!cfg->WriteString("key", "new"));
-        QVERIFY(!cfg->WriteInt("other", 1));
-    }
-    QCOMPARE(fileBytes(m_config.iniPath("damaged")), content);
+        QCOMPARE(cfg->WriteString("key", "value"), !writeFails);
+        if (fault == FolderReplacedByAFile) {
+            QVERIFY(QDir(folder).removeRecursively());
+            QFile file(folder);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+        }
+    } // the handle writes its file here
+    QCOMPARE(traces.messages.size(), 1);
+    QVERIFY2(traces.messages.first().contains(traced), qPrintable(traces.messages.first()));
+    QVERIFY2(traces.messages.first().contains(ini), qPrintable(traces.messages.first()));
+    if (fault == DamagedKeptNameTaken)
+        QCOMPARE(fileBytes(ini), QByteArray("no setting here\n"));
+}
+
+void TestCfgCenter::noTraceWithoutTheFlag()
+{
+    TestConfigDir dir;
+    QFile file(dir.path() + "/file");
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    qputenv("TEV_CONFIG_DIR", (dir.path() + "/file/below").toUtf8());
+    TraceCollector traces(ErrorHandler::Assertions);
+    QVERIFY(!open(QStringLiteral("faulty"))->WriteString("key", "value"));
+    QVERIFY(traces.messages.isEmpty());
 }
 
 void TestCfgCenter::directoryInsteadOfFile()

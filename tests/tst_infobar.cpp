@@ -174,13 +174,14 @@ private slots:
 
     void singleField_data()
     {
-        QTest::addColumn<int>("index");
+        QTest::addColumn<int>("field");
         for (int i = 0; i < 6; ++i)
             QTest::newRow(iFIELD_NAMES[i]) << i;
     }
     void singleField()
     {
-        QFETCH(int, index);
+        QFETCH(int, field);
+        const int index = field;
         CInfoBar bar;
         (bar.*iENABLERS[index])(true);
         QVector<bool> expected(6, false);

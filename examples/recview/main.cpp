@@ -1,57 +1,119 @@
-// A front end built on the frame. With a display it shows the window; on the offscreen
-// platform (no display) it renders the window to a PNG and prints the file's path.
+// The recording viewer, a front end built on the frame.
+//
+//   recview [file]                 shows the window and opens `file` (a .rec or "mirel:/...")
+//   recview --make-samples DIR     writes the demo recordings into DIR and exits
+//
+// With a display it shows the window. On the offscreen platform (no display) it opens the file,
+// replays a few sweeps, renders the window to a PNG ($TEV_DEMO_SCREENSHOT, default
+// ./recview.png) and prints the file's path.
+
+#include "recviewwindow.h"
+#include "samplegenerator.h"
+
+#include <values/tree.h>
+#include <values/valueselection.h>
 
 #include <QApplication>
 #include <QDir>
 #include <QGuiApplication>
-#include <QLabel>
-#include <QSplitter>
 #include <QTextStream>
 #include <QTimer>
 
-#include <cframemainwnd.h>
+#include <algorithm>
+#include <cstring>
 
 namespace {
 
-class RecViewWindow : public CFrameMainWnd
-{
-public:
-    RecViewWindow(QString appName, QString cfgName, QString valueRoot)
-        : CFrameMainWnd(appName, cfgName, valueRoot)
-    { }
+// Sweeps the offscreen run replays before it takes the picture.
+constexpr int kOffscreenSweeps = 24;
 
-    void initSplitterWindow() override
-    {
-        CFrameMainWnd::initSplitterWindow();
-        auto* placeholder = new QLabel(tr("No recording loaded"));
-        placeholder->setAlignment(Qt::AlignCenter);
-        placeholder->setMinimumSize(480, 320);
-        m_splitter->addWidget(placeholder);
+int makeSamples(const QString& folder)
+{
+    QString error;
+    const QStringList written = SampleGenerator::writeDemoSamples(folder, &error);
+    if (written.isEmpty()) {
+        QTextStream(stderr) << "Could not write the samples: " << error << '\n';
+        return 1;
     }
-};
+    QTextStream out(stdout);
+    for (const QString& path : written)
+        out << "Wrote " << path << '\n';
+    return 0;
+}
+
+void switchOn(const QString& path)
+{
+    if (values::Tree* tree = values::Tree::Instance()) {
+        if (auto* selection = tree->Find<values::ValueSelection>(path))
+            selection->Select(QStringLiteral("ON"), nullptr);
+    }
+}
+
+void renderAndQuit(RecViewWindow* window, const QString& out)
+{
+    const bool saved = window->grab().save(out);
+    QTextStream(saved ? stdout : stderr)
+        << (saved ? "Rendered the demo window offscreen to " : "Could not write ") << out << '\n';
+    window->close();
+    QCoreApplication::exit(saved ? 0 : 1);
+}
 
 } // namespace
 
 int main(int argc, char* argv[])
 {
+    // Before the application object: writing samples needs no display.
+    if (argc >= 2 && std::strcmp(argv[1], "--make-samples") == 0) {
+        if (argc != 3) {
+            QTextStream(stderr) << "usage: recview --make-samples DIR\n";
+            return 2;
+        }
+        return makeSamples(QString::fromLocal8Bit(argv[2]));
+    }
+    if (argc > 2 || (argc == 2 && argv[1][0] == '-')) {
+        QTextStream(stderr) << "usage: recview [file.rec | mirel:/path.rec]\n"
+                               "       recview --make-samples DIR\n";
+        return 2;
+    }
+
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("recview"));
+    const QString file = argc == 2 ? QString::fromLocal8Bit(argv[1]) : QString();
+    const bool offscreen = QGuiApplication::platformName() == QLatin1String("offscreen");
 
     auto* window = new RecViewWindow(
         QStringLiteral("Recording Viewer"), QStringLiteral("recview"), QStringLiteral("/RecView"));
+    window->setInteractive(!offscreen);
     window->initialize(true);
 
-    if (QGuiApplication::platformName() == QLatin1String("offscreen")) {
+    if (offscreen) {
+        // The picture shows every trace: peak hold and level detect on, a few sweeps played.
+        const QString prefix = window->engine()->valuePrefix();
+        switchOn(prefix + QStringLiteral("/peakhold"));
+        switchOn(prefix + QStringLiteral("/leveldetect"));
+    }
+    if (!file.isEmpty() && !window->openFile(file) && offscreen) {
+        window->close();
+        return 1;
+    }
+
+    if (offscreen) {
         const QString out = qEnvironmentVariable(
             "TEV_DEMO_SCREENSHOT", QDir::current().absoluteFilePath(QStringLiteral("recview.png")));
-        QTimer::singleShot(0, window, [window, out] {
-            const bool saved = window->grab().save(out);
-            QTextStream(saved ? stdout : stderr)
-                << (saved ? "Rendered the demo window offscreen to " : "Could not write ") << out
-                << '\n';
-            window->close();
-            QCoreApplication::exit(saved ? 0 : 1);
-        });
+        ReplayEngine* engine = window->engine();
+        if (engine->sweepCount() > 1) {
+            const int last = std::min(kOffscreenSweeps, engine->sweepCount() - 1);
+            QObject::connect(engine, &ReplayEngine::frameChanged, window, [=](int index) {
+                if (index == last) {
+                    engine->stop();
+                    // Once the frame has been painted.
+                    QTimer::singleShot(0, window, [=] { renderAndQuit(window, out); });
+                }
+            });
+            engine->fastPlay();
+        } else {
+            QTimer::singleShot(0, window, [=] { renderAndQuit(window, out); });
+        }
     }
     return app.exec();
 }

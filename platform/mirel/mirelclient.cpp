@@ -93,6 +93,18 @@ MirelUrl::MirelUrl(const QString& text)
     m_path = path.toString();
 }
 
+QString CachePath(const QString& cacheFolder, const MirelUrl& url)
+{
+    if (!url.isMirelUrl() || cacheFolder.isEmpty())
+        return QString();
+    QString folder = QDir::cleanPath(cacheFolder);
+    if (!folder.endsWith(QLatin1Char('/'))) // only "/" itself ends in one after cleaning
+        folder += QLatin1Char('/');
+    const QString target = QDir::cleanPath(folder + url.archivePath());
+    // The URL check already keeps the path inside; this guards against a later change there.
+    return target.startsWith(folder) && target.size() > folder.size() ? target : QString();
+}
+
 class MirelClientPrivate
 {
 public:
@@ -239,10 +251,8 @@ QString MirelClientPrivate::requestFile(const MirelUrl& url, LockState lock)
     if (error != NoError)
         return QString();
 
-    const QString target = QDir::cleanPath(cacheFolder + QLatin1Char('/') + url.archivePath());
-    // The URL check already keeps the path inside; this guards against a later change there.
-    if (!target.startsWith(cacheFolder + QLatin1Char('/'))
-        || !QDir().mkpath(QFileInfo(target).absolutePath())) {
+    const QString target = CachePath(cacheFolder, url);
+    if (target.isEmpty() || !QDir().mkpath(QFileInfo(target).absolutePath())) {
         error = ErrorCacheFile;
         return QString();
     }

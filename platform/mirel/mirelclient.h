@@ -63,6 +63,11 @@ private:
     QString m_path;
 };
 
+/// Where RequestFile keeps the local copy of `url`: `cacheFolder` (cleaned) followed by the
+/// archive path, e.g. "/cache/campaign/2026/run1.rec". Empty when `url` is no archive URL or
+/// the result would not lie below `cacheFolder`.
+MIREL_EXPORT QString CachePath(const QString& cacheFolder, const MirelUrl& url);
+
 class MirelClientPrivate;
 
 /// A connection to the archive server. Live on the GUI thread; the blocking calls run a

@@ -78,13 +78,15 @@ bool deviceText(const char* field, QByteArray& text)
     return true;
 }
 
-// Opens the file and checks everything up to and including the file size; leaves the file
-// positioned at the first sweep.
-bool openAndReadHeader(const QString& path, QFile& file, CHeaderData& header, QString* error)
+// Checks everything up to and including the size; leaves the device positioned at the first
+// sweep.
+bool readHeaderFrom(QIODevice& file, CHeaderData& header, QString* error)
 {
-    file.setFileName(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return fail(error, QStringLiteral("cannot open %1: %2").arg(path, file.errorString()));
+    if (!file.isReadable())
+        return fail(error, QStringLiteral("cannot read: the device is not open for reading"));
+    // The size check needs to know the end before reading.
+    if (file.isSequential())
+        return fail(error, QStringLiteral("cannot read: the device has no known size"));
     const QByteArray head = file.read(iREC_HEADER_BYTES);
     if (head.size() < 8)
         return fail(error,
@@ -162,15 +164,29 @@ bool saveFile(const QString& path, const QByteArray& contents, QString* error)
 
 bool ReadHeader(const QString& path, CHeaderData& header, QString* error)
 {
-    QFile file;
-    return openAndReadHeader(path, file, header, error);
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return fail(error, QStringLiteral("cannot open %1: %2").arg(path, file.errorString()));
+    return readHeaderFrom(file, header, error);
+}
+
+bool ReadHeader(QIODevice& device, CHeaderData& header, QString* error)
+{
+    return readHeaderFrom(device, header, error);
 }
 
 bool ReadSweeps(const QString& path, CHeaderData& header, QVector<CSweep>& sweeps, QString* error)
 {
-    QFile file;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return fail(error, QStringLiteral("cannot open %1: %2").arg(path, file.errorString()));
+    return ReadSweeps(file, header, sweeps, error);
+}
+
+bool ReadSweeps(QIODevice& file, CHeaderData& header, QVector<CSweep>& sweeps, QString* error)
+{
     CHeaderData result;
-    if (!openAndReadHeader(path, file, result, error))
+    if (!readHeaderFrom(file, result, error))
         return false;
     const quint32 levels = result.levelsPerSweep();
     const qint64 size = sweepBytes(levels);

@@ -3,6 +3,7 @@
 #include <recording/headerdata.h>
 #include <recording/recording_export.h>
 
+#include <QIODevice>
 #include <QString>
 #include <QVector>
 
@@ -36,6 +37,13 @@ RECORDING_EXPORT bool ReadHeader(
 /// Reads the header and all sweeps.
 RECORDING_EXPORT bool ReadSweeps(
     const QString& path, CHeaderData& header, QVector<CSweep>& sweeps, QString* error = nullptr);
+
+/// The same from a device that is open for reading and positioned at the start of a recording,
+/// e.g. a QBuffer; the recording must end where the device ends. A sequential device fails, as
+/// its size is not known in advance. The file versions above open the file and call these.
+RECORDING_EXPORT bool ReadHeader(QIODevice& device, CHeaderData& header, QString* error = nullptr);
+RECORDING_EXPORT bool ReadSweeps(
+    QIODevice& device, CHeaderData& header, QVector<CSweep>& sweeps, QString* error = nullptr);
 
 /// Writes a recording: `path` and its companions, the same name with ".bt" and ".avl" in place
 /// of ".rec" (appended when `path` does not end in ".rec"). Existing files are replaced, each

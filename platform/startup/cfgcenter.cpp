@@ -1,5 +1,7 @@
 #include "cfgcenter.h"
 
+#include <tevbase/errorhandler.h>
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -45,45 +47,107 @@ bool hasUnparsableLines(const QString& path)
     return false;
 }
 
+// A file whose content QSettings would only partly keep: the next write would lose the rest.
+bool isDamaged(const QString& path)
+{
+    if (!QFileInfo(path).isFile())
+        return false;
+    QSettings probe(path, QSettings::IniFormat);
+    return probe.status() != QSettings::NoError || hasUnparsableLines(path);
+}
+
+void trace(const QString& message, unsigned short line)
+{
+    if (ErrorHandler::Instance().IsSet(ErrorHandler::Traces))
+        _Q_Trace(message, QStringLiteral(__FILE__), line);
+}
+
 // One INI file, shared by the handles opened on it.
 class IniFile
 {
 public:
     explicit IniFile(const QString& path)
         : m_path(path)
-        , m_settings(path, QSettings::IniFormat)
     {
-        m_settings.setIniCodec("UTF-8");
-        // QSettings keeps what it could parse of a damaged file and would write that back,
-        // losing the rest; treat such a file as empty and leave it alone.
-        m_damaged = m_settings.status() != QSettings::NoError || hasUnparsableLines(path);
+        open();
     }
 
     QVariant value(const QString& key) const
     {
-        return m_damaged ? QVariant() : m_settings.value(key);
+        return m_damaged ? QVariant() : m_settings->value(key);
     }
 
     bool setValue(const QString& key, const QVariant& value)
     {
-        if (m_damaged || !m_settings.isWritable())
+        if (m_damaged && !setAside())
             return false;
-        m_settings.setValue(key, value);
+        if (!m_settings->isWritable()) {
+            reportWriteFailure();
+            return false;
+        }
+        m_settings->setValue(key, value);
         return true;
     }
 
     void sync()
     {
-        if (!m_damaged)
-            m_settings.sync();
+        if (m_damaged)
+            return;
+        m_settings->sync();
+        // QSettings keeps the first error it met, so a failure is reported once per file.
+        if (m_settings->status() == QSettings::AccessError)
+            reportWriteFailure();
     }
 
     QString path() const { return m_path; }
 
 private:
+    void open()
+    {
+        m_settings.reset(); // before the new one, so that Qt reads the file afresh
+        m_settings = std::make_unique<QSettings>(m_path, QSettings::IniFormat);
+        m_settings->setIniCodec("UTF-8");
+        // QSettings keeps what it could parse of a damaged file and would write that back,
+        // losing the rest; such a file reads as empty until the first write sets it aside.
+        m_damaged = m_settings->status() != QSettings::NoError || hasUnparsableLines(m_path);
+    }
+
+    // Keeps the damaged file as "<name>.ini.damaged" for the user to look at (replacing an
+    // older one) and starts a new file. Another handle on the same file may have done so
+    // already: then the file on disk is a sound one and is only read again.
+    bool setAside()
+    {
+        if (isDamaged(m_path)) {
+            const QString kept = m_path + QLatin1String(".damaged");
+            QFile::remove(kept);
+            if (!QFile::rename(m_path, kept)) {
+                trace(QStringLiteral("Settings not saved: %1 cannot be read and cannot be moved "
+                                     "aside to %2")
+                          .arg(m_path, kept),
+                    __LINE__);
+                return false;
+            }
+            trace(QStringLiteral("Settings file %1 cannot be read; kept as %2, a new one is "
+                                 "started")
+                      .arg(m_path, kept),
+                __LINE__);
+        }
+        open();
+        return !m_damaged;
+    }
+
+    void reportWriteFailure()
+    {
+        if (m_writeFailureReported)
+            return;
+        m_writeFailureReported = true;
+        trace(QStringLiteral("Settings not saved: %1 cannot be written").arg(m_path), __LINE__);
+    }
+
     QString m_path;
-    QSettings m_settings;
+    std::unique_ptr<QSettings> m_settings;
     bool m_damaged = false;
+    bool m_writeFailureReported = false;
 };
 
 class IniCfg final : public ICfg

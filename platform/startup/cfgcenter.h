@@ -36,8 +36,9 @@ public:
 /// application's configuration location.
 ///
 /// Entries are written through a temporary file and a rename, so a crash mid-write loses
-/// nothing. A file that cannot be parsed reads as empty (every read gives its default) and
-/// is not overwritten.
+/// nothing. A file that cannot be parsed reads as empty (every read gives its default); the
+/// first write keeps it beside the new file as `<name>.ini.damaged` instead of replacing it.
+/// A write that fails is traced (ErrorHandler::Traces) with the file's path.
 class STARTUP_EXPORT CfgCenter
 {
 public:
