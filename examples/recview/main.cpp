@@ -85,6 +85,7 @@ int main(int argc, char* argv[])
         QStringLiteral("Recording Viewer"), QStringLiteral("recview"), QStringLiteral("/RecView"));
     window->setInteractive(!offscreen);
     window->initialize(true);
+    window->resize(900, 560);
 
     if (offscreen) {
         // The picture shows every trace: peak hold and level detect on, a few sweeps played.
