@@ -1,6 +1,13 @@
 #include "fileapi.h"
 
 #ifdef _WIN32
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#include <atomic>
 #include <windows.h>
 #else
 #include <sys/stat.h>
@@ -85,20 +92,75 @@ Handle openFile(const std::string& path, DWORD access, DWORD share, DWORD dispos
         wide.c_str(), access, share, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 
+// A copy under a temporary name, removed unless published. A read-only source passes its
+// attribute on to the copy, and DeleteFileW refuses read-only files.
+struct TemporaryCopy
+{
+    TemporaryCopy() = default;
+    ~TemporaryCopy()
+    {
+        if (name.empty())
+            return;
+        const DWORD saved = GetLastError();
+        SetFileAttributesW(name.c_str(), FILE_ATTRIBUTE_NORMAL);
+        DeleteFileW(name.c_str());
+        SetLastError(saved);
+    }
+    TemporaryCopy(const TemporaryCopy&) = delete;
+    TemporaryCopy& operator=(const TemporaryCopy&) = delete;
+
+    std::wstring name; // empty: nothing to remove
+};
+
+// A fresh name in the folder of `target`, so that publishing is a rename within one volume.
+std::wstring temporaryBeside(const std::wstring& target)
+{
+    static std::atomic<unsigned> counter { 0 };
+    const std::wstring::size_type cut = target.find_last_of(L"\\/:");
+    const std::wstring folder
+        = cut == std::wstring::npos ? std::wstring() : target.substr(0, cut + 1);
+    return folder + L".tevcopy." + std::to_wstring(GetCurrentProcessId()) + L"."
+        + std::to_wstring(counter++);
+}
+
 } // namespace
 
 Handle OpenExisting(const std::string& path)
 {
+    // No data access: Windows applies no share modes to such a handle, so the probe neither
+    // fails because another program has the file open nor keeps anyone out while it is held.
     return openFile(path, 0, 0, OPEN_EXISTING);
 }
 
 Handle OpenWrite(const std::string& path, bool shareWrite)
 {
-    return openFile(path, GENERIC_WRITE, shareWrite ? FILE_SHARE_WRITE : 0, OPEN_EXISTING);
+    // Never FILE_SHARE_READ: a reader elsewhere makes the open fail (ERROR_SHARING_VIOLATION),
+    // which is how "another program has it open" shows, and none gets in while we hold it.
+    const Handle handle
+        = openFile(path, GENERIC_WRITE, shareWrite ? FILE_SHARE_WRITE : 0, OPEN_EXISTING);
+    if (handle == InvalidHandle)
+        return InvalidHandle;
+    // Windows itself refuses a read-only file with ERROR_ACCESS_DENIED, administrators included;
+    // Wine run by root maps the attribute to missing write bits and opens it all the same. Asked
+    // of the handle, so that the answer is about the file we hold.
+    BY_HANDLE_FILE_INFORMATION information = {};
+    DWORD code = ERROR_SUCCESS;
+    if (!GetFileInformationByHandle(handle, &information))
+        code = GetLastError();
+    else if (information.dwFileAttributes & FILE_ATTRIBUTE_READONLY)
+        code = ERROR_ACCESS_DENIED;
+    if (code != ERROR_SUCCESS) {
+        CloseHandle(handle);
+        SetLastError(code);
+        return InvalidHandle;
+    }
+    return handle;
 }
 
 Handle CreateNew(const std::string& path, bool shareWrite)
 {
+    // CREATE_NEW decides atomically whether the name was free; the caller then gets the file
+    // opened like any existing one.
     const Handle created
         = openFile(path, GENERIC_WRITE, shareWrite ? FILE_SHARE_WRITE : 0, CREATE_NEW);
     if (created == InvalidHandle)
@@ -117,17 +179,47 @@ CopyResult CopyNoOverwrite(const std::string& from, const std::string& to, std::
     std::wstring source, target;
     if (!widen(from, &source) || !widen(to, &target))
         return fail(error, CopyResult::Failed, "path is not UTF-8: " + describe(GetLastError()));
-    if (CopyFileW(source.c_str(), target.c_str(), TRUE))
-        return CopyResult::Copied;
-    const DWORD code = GetLastError();
-    const std::string reason = "cannot copy " + from + " to " + to + ": " + describe(code);
-    if (code == ERROR_FILE_EXISTS || code == ERROR_ALREADY_EXISTS)
-        return fail(error, CopyResult::DestinationExists, reason);
-    // A missing destination folder reports ERROR_PATH_NOT_FOUND as well; that is no missing source.
-    if ((code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND)
-        && GetFileAttributesW(source.c_str()) == INVALID_FILE_ATTRIBUTES)
-        return fail(error, CopyResult::SourceMissing, reason);
-    return fail(error, CopyResult::Failed, reason);
+    const DWORD sourceAttributes = GetFileAttributesW(source.c_str());
+    if (sourceAttributes == INVALID_FILE_ATTRIBUTES) {
+        const DWORD code = GetLastError();
+        return fail(error,
+            code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND ? CopyResult::SourceMissing
+                                                                         : CopyResult::Failed,
+            "cannot open " + from + ": " + describe(code));
+    }
+    if (sourceAttributes & FILE_ATTRIBUTE_DIRECTORY)
+        return fail(error, CopyResult::Failed, from + " is not a file");
+    // Saves copying a large file only to find the name taken; publishing below still decides.
+    if (GetFileAttributesW(target.c_str()) != INVALID_FILE_ATTRIBUTES)
+        return fail(error, CopyResult::DestinationExists, to + " exists");
+
+    // CopyFileW straight onto `to` would let others see the file grow, and a copy that fails
+    // half-way (full disk, lost network share) may leave the part behind. So the copy goes to a
+    // temporary name beside `to`; MoveFileExW without MOVEFILE_REPLACE_EXISTING then publishes it
+    // in one step and, like CopyFileW's bFailIfExists, refuses a name that was taken meanwhile.
+    TemporaryCopy temporary;
+    DWORD code = ERROR_FILE_EXISTS;
+    for (int attempt = 0; attempt < 100 && code == ERROR_FILE_EXISTS; ++attempt) {
+        temporary.name = temporaryBeside(target);
+        code = CopyFileW(source.c_str(), temporary.name.c_str(), TRUE) ? ERROR_SUCCESS
+                                                                       : GetLastError();
+    }
+    if (code != ERROR_SUCCESS) {
+        if (code == ERROR_FILE_EXISTS)
+            temporary.name.clear(); // somebody else's
+        return fail(
+            error, CopyResult::Failed, "cannot copy " + from + " to " + to + ": " + describe(code));
+    }
+    if (!MoveFileExW(temporary.name.c_str(), target.c_str(), MOVEFILE_WRITE_THROUGH)) {
+        code = GetLastError();
+        return fail(error,
+            code == ERROR_ALREADY_EXISTS || code == ERROR_FILE_EXISTS
+                ? CopyResult::DestinationExists
+                : CopyResult::Failed,
+            "cannot create " + to + ": " + describe(code));
+    }
+    temporary.name.clear();
+    return CopyResult::Copied;
 }
 
 #else // Linux
@@ -448,6 +540,13 @@ CopyResult CopyNoOverwrite(const std::string& from, const std::string& to, std::
 
     if (const int code = copyData(source.get(), target.get()))
         return fail(error, CopyResult::Failed, describe("cannot copy " + from + " to " + to, code));
+    // A source cut short or rewritten meanwhile would be published as a complete copy of
+    // something that never existed; its deletion is harmless, the descriptor still reads it all.
+    struct stat after;
+    if (::fstat(source.get(), &after) != 0 || after.st_size != file.st_size
+        || after.st_mtim.tv_sec != file.st_mtim.tv_sec
+        || after.st_mtim.tv_nsec != file.st_mtim.tv_nsec)
+        return fail(error, CopyResult::Failed, from + " changed while it was copied");
     // fchmod, not the create mode: the umask would strip bits of the source.
     if (::fchmod(target.get(), file.st_mode & 0777) != 0 || ::fsync(target.get()) != 0)
         return fail(error, CopyResult::Failed, describe("cannot write " + to, errno));
