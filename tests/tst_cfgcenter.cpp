@@ -1,8 +1,8 @@
 #include "testenvironment.h"
+#include "tracecollector.h"
 
 #include <startup/cfgcenter.h>
 #include <startup/translationcenter.h>
-#include <tevbase/errorhandler.h>
 
 #include <QtTest>
 
@@ -17,43 +17,6 @@ QByteArray fileBytes(const QString& path)
 }
 
 enum Fault { FolderBelowAFile, FolderReplacedByAFile, DamagedKeptNameTaken };
-
-// Collects what is written on "tev.trace" while it lives, with the given flag word set.
-class TraceCollector
-{
-public:
-    explicit TraceCollector(unsigned int flags = ErrorHandler::Traces)
-        : m_flags(ErrorHandler::Instance().GetFlags())
-    {
-        ErrorHandler::Instance().SetFlags(flags);
-        s_current = this;
-        m_previous = qInstallMessageHandler(&TraceCollector::handle);
-    }
-    ~TraceCollector()
-    {
-        qInstallMessageHandler(m_previous);
-        s_current = nullptr;
-        ErrorHandler::Instance().SetFlags(m_flags);
-    }
-    TraceCollector(const TraceCollector&) = delete;
-    TraceCollector& operator=(const TraceCollector&) = delete;
-
-    QStringList messages;
-
-private:
-    static void handle(QtMsgType type, const QMessageLogContext& context, const QString& text)
-    {
-        if (s_current && qstrcmp(context.category, "tev.trace") == 0)
-            s_current->messages << text;
-        else if (s_current && s_current->m_previous)
-            s_current->m_previous(type, context, text);
-    }
-
-    static TraceCollector* s_current;
-    unsigned int m_flags;
-    QtMessageHandler m_previous = nullptr;
-};
-TraceCollector* TraceCollector::s_current = nullptr;
 
 std::unique_ptr<ICfg> open(const QString& name, const QString& group = QString())
 {

@@ -22,9 +22,9 @@ bool isPlainName(const QString& name)
         && name != QLatin1String(".") && name != QLatin1String("..");
 }
 
-// QSettings reports only an unterminated section header as a format error: NUL bytes (a torn
-// write) and lines without '=' it drops silently, and the next write would drop them from the
-// file too.
+// Lines QSettings cannot parse: it reports only an unterminated section header as a format
+// error; NUL bytes (a torn write) and lines without '=' it drops silently, and the next write
+// would drop them from the file too.
 bool hasUnparsableLines(const QString& path)
 {
     QFile file(path);
@@ -38,9 +38,15 @@ bool hasUnparsableLines(const QString& path)
         const QByteArray line = rawLine.trimmed();
         const bool isContinuation = continued;
         continued = line.endsWith('\\');
-        if (isContinuation || line.isEmpty() || line.startsWith(';') || line.startsWith('#')
-            || line.startsWith('['))
+        if (isContinuation || line.isEmpty() || line.startsWith(';') || line.startsWith('#'))
             continue;
+        // QSettings flags an unterminated one itself, but only when it parses the file first:
+        // a second QSettings on the same path shares that parse and reports no error.
+        if (line.startsWith('[')) {
+            if (!line.contains(']'))
+                return true;
+            continue;
+        }
         if (!line.contains('='))
             return true;
     }
@@ -50,10 +56,7 @@ bool hasUnparsableLines(const QString& path)
 // A file whose content QSettings would only partly keep: the next write would lose the rest.
 bool isDamaged(const QString& path)
 {
-    if (!QFileInfo(path).isFile())
-        return false;
-    QSettings probe(path, QSettings::IniFormat);
-    return probe.status() != QSettings::NoError || hasUnparsableLines(path);
+    return QFileInfo(path).isFile() && hasUnparsableLines(path);
 }
 
 void trace(const QString& message, unsigned short line)
@@ -71,6 +74,8 @@ public:
     {
         open();
     }
+
+    ~IniFile() { sync(); } // here, not in ~QSettings, so that a failure is reported
 
     QVariant value(const QString& key) const
     {
@@ -109,7 +114,7 @@ private:
         m_settings->setIniCodec("UTF-8");
         // QSettings keeps what it could parse of a damaged file and would write that back,
         // losing the rest; such a file reads as empty until the first write sets it aside.
-        m_damaged = m_settings->status() != QSettings::NoError || hasUnparsableLines(m_path);
+        m_damaged = m_settings->status() != QSettings::NoError || isDamaged(m_path);
     }
 
     // Keeps the damaged file as "<name>.ini.damaged" for the user to look at (replacing an

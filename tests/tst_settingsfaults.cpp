@@ -1,0 +1,116 @@
+// The frame over broken configuration files and folders: it starts with its defaults, closes
+// without harm, keeps a file it could not parse as "<name>.ini.damaged" and traces a write
+// that failed.
+
+#include "testenvironment.h"
+#include "testframe.h"
+#include "tracecollector.h"
+
+#include <QtTest>
+
+#include <csettings.h>
+#include <unistd.h>
+
+namespace {
+
+enum Situation {
+    DamagedFiles, ///< both INI files hold what the store cannot parse
+    FolderBelowAFile, ///< the configuration folder cannot exist: a file has its parent's name
+    ReadOnlyFolder, ///< the configuration folder has no write permission
+};
+
+QByteArray fileBytes(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+}
+
+} // namespace
+
+class TestSettingsFaults : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase()
+    {
+        QCoreApplication::setApplicationName(QStringLiteral("tst_settingsfaults"));
+    }
+
+    void frameOverBrokenSettings_data()
+    {
+        QTest::addColumn<int>("situation");
+        QTest::addColumn<QByteArray>("content"); // of both INI files
+        const QByteArray good = "[Settings]\nFileOpenPath=/kept\nFiles1=/kept/a.rec\n";
+        QTest::newRow("binary junk")
+            << int(DamagedFiles) << QByteArray::fromHex("89504e470d0a1a0a0000000d494844520a");
+        QTest::newRow("zeros of a torn write") << int(DamagedFiles) << good + QByteArray(32, '\0');
+        QTest::newRow("unterminated section")
+            << int(DamagedFiles) << QByteArray("[Settings\nFileOpenPath=/kept\n");
+        QTest::newRow("line without '='") << int(DamagedFiles) << good + "RecordingPath /kept\n";
+        QTest::newRow("folder below a file") << int(FolderBelowAFile) << QByteArray();
+        QTest::newRow("read-only folder") << int(ReadOnlyFolder) << good;
+    }
+
+    void frameOverBrokenSettings()
+    {
+        QFETCH(int, situation);
+        QFETCH(QByteArray, content);
+        if (situation == ReadOnlyFolder && ::geteuid() == 0)
+            QSKIP("root writes into folders without write permission; the folder-below-a-file "
+                  "row covers the failed write for root");
+        TestConfigDir dir;
+        QString folder = dir.path();
+        if (situation == FolderBelowAFile) {
+            QFile file(dir.path() + "/file");
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            folder = dir.path() + "/file/settings";
+            qputenv("TEV_CONFIG_DIR", folder.toUtf8());
+        }
+        const QString appIni = folder + "/tst_settingsfaults.ini";
+        const QString frontendIni = folder + "/frontend.ini";
+        if (!content.isEmpty()) {
+            dir.writeIni(QStringLiteral("tst_settingsfaults"), content);
+            dir.writeIni(QStringLiteral("frontend"), content);
+        }
+        if (situation == ReadOnlyFolder)
+            QVERIFY(QFile::setPermissions(folder, QFile::ReadOwner | QFile::ExeOwner));
+
+        TraceCollector traces;
+        QPointer<TestFrame> frame = new TestFrame;
+        frame->initialize(true);
+        QVERIFY(QTest::qWaitForWindowExposed(frame));
+        if (situation != ReadOnlyFolder) {
+            QCOMPARE(frame->m_fileOpenPath, QStringLiteral("file:c:/temp"));
+            QCOMPARE(frame->m_recordingPath, QStringLiteral("c:\\temp"));
+            QCOMPARE(frame->m_reportPath, QStringLiteral("c:\\temp"));
+            QCOMPARE(frame->m_settings->recentFiles(), QStringList());
+        }
+        frame->m_fileOpenPath = QStringLiteral("/chosen");
+        frame->close(); // writes the options as it goes
+        QTRY_VERIFY(frame.isNull());
+        const QStringList messages = traces.messages;
+        QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+
+        if (situation == DamagedFiles) {
+            // The application file was written: the damaged one is kept beside the new one.
+            QCOMPARE(fileBytes(appIni + ".damaged"), content);
+            QSettings stored(appIni, QSettings::IniFormat);
+            QCOMPARE(stored.value("Settings/FileOpenPath").toString(), QStringLiteral("/chosen"));
+            QCOMPARE(stored.value("Settings/Files1").toString(), QString()); // nothing old
+            // The front end's file is only read: it stays as it is, and where it is.
+            QCOMPARE(fileBytes(frontendIni), content);
+            QVERIFY(!QFile::exists(frontendIni + ".damaged"));
+            QCOMPARE(messages.size(), 1);
+            QVERIFY2(messages.first().contains(appIni + ".damaged"), qPrintable(messages.first()));
+        } else {
+            QCOMPARE(messages.size(), 1);
+            QVERIFY2(messages.first().contains("Settings not saved: " + appIni),
+                qPrintable(messages.first()));
+            QCOMPARE(fileBytes(appIni), content.isEmpty() ? QByteArray("<missing>") : content);
+        }
+    }
+};
+
+QTEST_MAIN(TestSettingsFaults)
+#include "tst_settingsfaults.moc"
