@@ -43,6 +43,7 @@ private slots:
     void directoryInsteadOfFile();
     void missingFolderIsCreated();
     void appCfgReachesFileOnSync();
+    void unchangedValuesLeaveTheFileAlone();
     void translationCounting();
 
 private:
@@ -275,6 +276,35 @@ void TestCfgCenter::appCfgReachesFileOnSync()
     CfgCenter::Sync();
     const QByteArray bytes = fileBytes(m_config.iniPath(QCoreApplication::applicationName()));
     QVERIFY2(bytes.contains("Started=yes"), bytes.constData());
+}
+
+void TestCfgCenter::unchangedValuesLeaveTheFileAlone()
+{
+    const QString path = m_config.iniPath(QStringLiteral("unchanged"));
+    {
+        std::unique_ptr<ICfg> cfg(CfgCenter::CreateCfg("unchanged", ICfg::FrontEndView, QString()));
+        QVERIFY(cfg->WriteString("Folder", "/data"));
+        QVERIFY(cfg->WriteInt("Count", 3));
+    }
+    CfgCenter::Sync();
+    // Marked by hand: a rewrite would bring back the value and lose the marker.
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::Append));
+    file.write("; kept\n");
+    file.close();
+    {
+        std::unique_ptr<ICfg> cfg(CfgCenter::CreateCfg("unchanged", ICfg::FrontEndView, QString()));
+        QVERIFY(cfg->WriteString("Folder", "/data"));
+        QVERIFY(cfg->WriteInt("Count", 3));
+    }
+    CfgCenter::Sync();
+    QVERIFY(fileBytes(path).endsWith("; kept\n"));
+    {
+        std::unique_ptr<ICfg> cfg(CfgCenter::CreateCfg("unchanged", ICfg::FrontEndView, QString()));
+        QVERIFY(cfg->WriteInt("Count", 4));
+    }
+    CfgCenter::Sync();
+    QVERIFY(fileBytes(path).contains("Count=4"));
 }
 
 void TestCfgCenter::translationCounting()

@@ -84,6 +84,11 @@ public:
 
     bool setValue(const QString& key, const QVariant& value)
     {
+        // Unchanged values leave the file alone: QSettings would rewrite (and sync) it for
+        // every set, so that a window closing with nothing new paid a disk flush every time.
+        if (!m_damaged && m_settings->contains(key)
+            && m_settings->value(key).toString() == value.toString())
+            return true;
         if (m_damaged && !setAside())
             return false;
         if (!m_settings->isWritable()) {

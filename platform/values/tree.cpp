@@ -7,12 +7,19 @@ namespace values {
 namespace {
 bool g_treeGone = false;
 
+// The common case, checked in one pass without building a new string: a leading '/', no
+// trailing one and no "//".
 bool isCanonical(const QString& path)
 {
-    // The common case, checked without building a new string.
-    if (path.isEmpty() || path.at(0) != QLatin1Char('/') || path.endsWith(QLatin1Char('/')))
+    const QChar* c = path.constData();
+    const QChar* const end = c + path.size();
+    if (c == end || *c != QLatin1Char('/') || end[-1] == QLatin1Char('/'))
         return false;
-    return !path.contains(QLatin1String("//"));
+    for (++c; c != end; ++c) {
+        if (*c == QLatin1Char('/') && c[-1] == QLatin1Char('/'))
+            return false;
+    }
+    return true;
 }
 } // namespace
 
@@ -40,6 +47,9 @@ QString Tree::CanonicalPath(const QString& path)
 
 ValueBase* Tree::FindValue(const QString& path) const
 {
+    // Lookups run often, mostly with canonical paths: those go to the hash as they are.
+    if (isCanonical(path))
+        return m_values.value(path, nullptr);
     return m_values.value(CanonicalPath(path), nullptr);
 }
 
