@@ -118,7 +118,7 @@ void BM_SaveAs(benchmark::State& state)
         state.SkipWithError("save as did not copy all three files");
     rec.clearTarget();
 }
-BENCHMARK(BM_SaveAs)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
+BENCHMARK(BM_SaveAs)->Unit(benchmark::kMillisecond)->Iterations(1)->Repetitions(5)->UseRealTime();
 
 void BM_BaselineCpNoClobber(benchmark::State& state)
 {
@@ -136,7 +136,11 @@ void BM_BaselineCpNoClobber(benchmark::State& state)
         state.SkipWithError("cp did not copy all three files");
     rec.clearTarget();
 }
-BENCHMARK(BM_BaselineCpNoClobber)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
+BENCHMARK(BM_BaselineCpNoClobber)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(1)
+    ->Repetitions(5)
+    ->UseRealTime();
 
 // Save as flushes the copies to the disk before it reports them done (so that a copy the user
 // was told about survives a power cut or a pulled stick); cp leaves that to the kernel. The
@@ -164,7 +168,8 @@ void BM_BaselineCpNoClobberSynced(benchmark::State& state)
 }
 BENCHMARK(BM_BaselineCpNoClobberSynced)
     ->Unit(benchmark::kMillisecond)
-    ->Iterations(3)
+    ->Iterations(1)
+    ->Repetitions(5)
     ->UseRealTime();
 
 struct Archive
@@ -211,7 +216,11 @@ void BM_ArchiveFetch(benchmark::State& state)
         || QFileInfo(local).size() != QFileInfo(arc.served.filePath("big.rec")).size())
         state.SkipWithError("the fetch did not bring the whole file");
 }
-BENCHMARK(BM_ArchiveFetch)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
+BENCHMARK(BM_ArchiveFetch)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(1)
+    ->Repetitions(5)
+    ->UseRealTime();
 
 void BM_BaselineCurl(benchmark::State& state)
 {
@@ -228,7 +237,11 @@ void BM_BaselineCurl(benchmark::State& state)
     if (exitCode != 0)
         state.SkipWithError("curl failed (is it installed?)");
 }
-BENCHMARK(BM_BaselineCurl)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
+BENCHMARK(BM_BaselineCurl)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(1)
+    ->Repetitions(5)
+    ->UseRealTime();
 
 } // namespace
 

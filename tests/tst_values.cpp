@@ -66,6 +66,7 @@ private slots:
     void addValueRefused_data();
     void addValueRefused();
     void removeValue();
+    void manyAddsAndRemoves();
     void selection_data();
     void selection();
     void setValueNotifiesOnChange();
@@ -163,6 +164,47 @@ void TestValues::removeValue()
     }
     QCOMPARE(tree->FindValue("/Remove/Gone"), nullptr);
     QVERIFY(!tree->RemoveValue("/Remove/Gone"));
+}
+
+// Thousands of values added and removed in a scrambled order: every value left is found at its
+// path, every removed one is gone, and a path can be taken again once it is free. The tree
+// keeps its index in one probed array, where a removal moves later entries of a probe run.
+void TestValues::manyAddsAndRemoves()
+{
+    Tree* tree = Tree::Instance();
+    const int before = tree->Count();
+    constexpr int kValues = 3000;
+    const auto path
+        = [](int i) { return QStringLiteral("/Many/Group%1/Value%2").arg(i % 37).arg(i); };
+    for (int i = 0; i < kValues; ++i) {
+        QVERIFY(tree->AddValue(QStringLiteral("/Many/Group%1").arg(i % 37),
+            new StringValue(QStringLiteral("Value%1").arg(i))));
+    }
+    // Every third value, in an order unrelated to the insertion order.
+    QSet<int> removed;
+    for (int step = 0; step < kValues; ++step) {
+        const int i = (step * 7919) % kValues;
+        if (i % 3 == 0) {
+            QVERIFY(tree->RemoveValue(path(i)));
+            removed.insert(i);
+        }
+    }
+    QCOMPARE(tree->Count(), before + kValues - removed.size());
+    for (int i = 0; i < kValues; ++i) {
+        ValueBase* found = tree->FindValue(path(i));
+        if (removed.contains(i)) {
+            QVERIFY2(!found, qPrintable(path(i)));
+        } else {
+            QVERIFY2(found, qPrintable(path(i)));
+            QCOMPARE(found->GetPath(), path(i));
+        }
+    }
+    for (int i : removed)
+        QVERIFY(tree->AddValue(QStringLiteral("/Many/Group%1/").arg(i % 37),
+            new StringValue(QStringLiteral("Value%1").arg(i))));
+    for (int i = 0; i < kValues; ++i)
+        QVERIFY(tree->RemoveValue(path(i)));
+    QCOMPARE(tree->Count(), before);
 }
 
 void TestValues::selection_data()

@@ -33,8 +33,10 @@ Tree::~Tree()
 {
     g_treeGone = true;
     // At process exit the observers may be gone already, so the values end silently.
-    qDeleteAll(m_values);
+    const std::vector<ValueBase*> values = m_values.values();
     m_values.clear();
+    for (ValueBase* value : values)
+        delete value;
 }
 
 QString Tree::CanonicalPath(const QString& path)
@@ -47,10 +49,11 @@ QString Tree::CanonicalPath(const QString& path)
 
 ValueBase* Tree::FindValue(const QString& path) const
 {
-    // Lookups run often, mostly with canonical paths: those go to the hash as they are.
-    if (isCanonical(path))
-        return m_values.value(path, nullptr);
-    return m_values.value(CanonicalPath(path), nullptr);
+    // Lookups run often, mostly with canonical paths of existing values: the index holds only
+    // canonical paths, so a hit needs no look at the path's form, and only a miss is checked.
+    if (ValueBase* value = m_values.find(path))
+        return value;
+    return isCanonical(path) ? nullptr : m_values.find(CanonicalPath(path));
 }
 
 bool Tree::AddValue(const QString& parentPath, ValueBase* value)
@@ -61,9 +64,8 @@ bool Tree::AddValue(const QString& parentPath, ValueBase* value)
     if (name.isEmpty() || name.contains(QLatin1Char('/')))
         return false;
     const QString path = CanonicalPath(parentPath) + QLatin1Char('/') + name;
-    if (m_values.contains(path))
+    if (!m_values.insert(path, value))
         return false;
-    m_values.insert(path, value);
     value->m_path = path;
     return true;
 }

@@ -1,8 +1,7 @@
 #pragma once
 
+#include <values/pathindex.h>
 #include <values/valuebase.h>
-
-#include <QHash>
 
 namespace values {
 
@@ -47,7 +46,7 @@ private:
     Tree(const Tree&) = delete;
     Tree& operator=(const Tree&) = delete;
 
-    QHash<QString, ValueBase*> m_values; // owned
+    PathIndex m_values; // owns the values
 };
 
 } // namespace values
