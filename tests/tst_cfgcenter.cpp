@@ -10,12 +10,6 @@
 
 namespace {
 
-QByteArray fileBytes(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
 enum Fault { FolderBelowAFile, FolderReplacedByAFile, DamagedKeptNameTaken };
 
 std::unique_ptr<ICfg> open(const QString& name, const QString& group = QString())

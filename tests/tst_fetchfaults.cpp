@@ -26,23 +26,6 @@ QByteArray serverBody()
     return body;
 }
 
-QByteArray fileBytes(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-// Every file below `folder`, hidden ones included: a leftover temporary file shows up here.
-QStringList filesBelow(const QString& folder)
-{
-    QStringList files;
-    QDirIterator it(
-        folder, QDir::Files | QDir::Hidden | QDir::System, QDirIterator::Subdirectories);
-    while (it.hasNext())
-        files << QDir(folder).relativeFilePath(it.next());
-    return files;
-}
-
 void setMirelSetting(const QString& key, const QString& value)
 {
     std::unique_ptr<ICfg> cfg(CfgCenter::GetAppCfg().GetSubCfg(QStringLiteral("Mirel")));

@@ -47,12 +47,6 @@ void writeFile(const QString& path, const QByteArray& data = "recording")
     file.write(data);
 }
 
-QByteArray readFile(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
 // Answers the next file dialog; with `vanish`, the chosen file disappears as it is chosen.
 ModalAnswer::Answer chooseFile(const QString& fileName, bool vanish = false)
 {
@@ -290,7 +284,7 @@ private slots:
         QCOMPARE(frame->loads.size(), loaded ? 1 : 0);
         if (loaded) {
             const LoadCall call = frame->loads.first();
-            QCOMPARE(readFile(call.fileName), QByteArray("from the archive"));
+            QCOMPARE(fileBytes(call.fileName), QByteArray("from the archive"));
             QCOMPARE(call.displayName, url);
             QVERIFY(!call.isLocal);
             QCOMPARE(frame->windowTitle(), QStringLiteral("App - [%1]").arg(url));
@@ -342,11 +336,11 @@ private slots:
         const SeenDialog report = answers.dialogs().value(asksToReplace ? 2 : 1);
 
         for (const QString& name : copied) {
-            QCOMPARE(readFile(target.path() + QLatin1Char('/') + name),
+            QCOMPARE(fileBytes(target.path() + QLatin1Char('/') + name),
                 QByteArray(name.endsWith(QLatin1String(".rec")) ? "rec" : "avl"));
         }
         for (const QString& name : existing)
-            QCOMPARE(readFile(target.path() + QLatin1Char('/') + name), QByteArray("old"));
+            QCOMPARE(fileBytes(target.path() + QLatin1Char('/') + name), QByteArray("old"));
         QCOMPARE(
             QDir(target.path()).entryList(QDir::Files).size(), existing.size() + copied.size());
         QCOMPARE(report.title, existing.isEmpty() ? QString() : "Copy File Information");
@@ -369,7 +363,7 @@ private slots:
             QStringLiteral("The destination filename: [%1] is equal to the current filename.\n"
                            "Please specify a unique destination filename!")
                 .arg(frame->m_currentFile));
-        QCOMPARE(readFile(frame->m_currentFile), QByteArray("rec"));
+        QCOMPARE(fileBytes(frame->m_currentFile), QByteArray("rec"));
     }
 };
 

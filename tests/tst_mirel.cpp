@@ -12,28 +12,11 @@ using namespace Mirel;
 
 namespace {
 
-QByteArray fileBytes(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
 void writeFile(const QString& path, const QByteArray& bytes)
 {
     QDir().mkpath(QFileInfo(path).absolutePath());
     QFile file(path);
     QVERIFY(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
-}
-
-// Every file below `folder`, hidden ones included: a leftover temporary file shows up here.
-QStringList filesBelow(const QString& folder)
-{
-    QStringList files;
-    QDirIterator it(
-        folder, QDir::Files | QDir::Hidden | QDir::System, QDirIterator::Subdirectories);
-    while (it.hasNext())
-        files << QDir(folder).relativeFilePath(it.next());
-    return files;
 }
 
 void setAppSetting(const QString& key, const QString& value)

@@ -19,7 +19,7 @@ enum Situation {
     ReadOnlyFolder, ///< the configuration folder has no write permission
 };
 
-QByteArray fileBytes(const QString& path)
+QByteArray bytesOrMissing(const QString& path)
 {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
@@ -94,12 +94,12 @@ private slots:
 
         if (situation == DamagedFiles) {
             // The application file was written: the damaged one is kept beside the new one.
-            QCOMPARE(fileBytes(appIni + ".damaged"), content);
+            QCOMPARE(bytesOrMissing(appIni + ".damaged"), content);
             QSettings stored(appIni, QSettings::IniFormat);
             QCOMPARE(stored.value("Settings/FileOpenPath").toString(), QStringLiteral("/chosen"));
             QCOMPARE(stored.value("Settings/Files1").toString(), QString()); // nothing old
             // The front end's file is only read: it stays as it is, and where it is.
-            QCOMPARE(fileBytes(frontendIni), content);
+            QCOMPARE(bytesOrMissing(frontendIni), content);
             QVERIFY(!QFile::exists(frontendIni + ".damaged"));
             QCOMPARE(messages.size(), 1);
             QVERIFY2(messages.first().contains(appIni + ".damaged"), qPrintable(messages.first()));
@@ -107,7 +107,7 @@ private slots:
             QCOMPARE(messages.size(), 1);
             QVERIFY2(messages.first().contains("Settings not saved: " + appIni),
                 qPrintable(messages.first()));
-            QCOMPARE(fileBytes(appIni), content.isEmpty() ? QByteArray("<missing>") : content);
+            QCOMPARE(bytesOrMissing(appIni), content.isEmpty() ? QByteArray("<missing>") : content);
         }
     }
 };

@@ -1,5 +1,7 @@
 #include "testenvironment.h"
 
+#include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QStandardPaths>
 
@@ -29,4 +31,20 @@ void TestConfigDir::writeIni(const QString& name, const QByteArray& text) const
     QFile file(iniPath(name));
     if (file.open(QIODevice::WriteOnly | QIODevice::Truncate))
         file.write(text);
+}
+
+QByteArray fileBytes(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+QStringList filesBelow(const QString& folder)
+{
+    QStringList files;
+    QDirIterator it(
+        folder, QDir::Files | QDir::Hidden | QDir::System, QDirIterator::Subdirectories);
+    while (it.hasNext())
+        files << QDir(folder).relativeFilePath(it.next());
+    return files;
 }

@@ -1,7 +1,16 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
+#include <QStringList>
 #include <QTemporaryDir>
+
+/// The bytes of the file at `path`; empty when it cannot be read.
+QByteArray fileBytes(const QString& path);
+
+/// Every file below `folder`, hidden ones included, relative to it: a leftover temporary file
+/// shows up here.
+QStringList filesBelow(const QString& folder);
 
 /// Points the configuration store at a fresh temporary folder for the life of the object, so
 /// that no test reads or writes a real configuration. The destructor puts back the folder that
