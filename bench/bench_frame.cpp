@@ -6,6 +6,8 @@
 // Runs on the offscreen platform unless QT_QPA_PLATFORM says otherwise. The configuration goes
 // to a temporary folder.
 
+#include "holdfile.h"
+
 #include <benchmark/benchmark.h>
 #include <fileapi/fileapi.h>
 
@@ -118,29 +120,6 @@ void BM_BaselineBareWindowStartUp(benchmark::State& state)
 }
 BENCHMARK(BM_BaselineBareWindowStartUp)->Unit(benchmark::kMillisecond);
 
-// A child process holding `path` open: "r" for reading, "a" for appending.
-class Holder
-{
-public:
-    Holder(const QString& path, const char* mode)
-    {
-        m_process.start(QStringLiteral("python3"),
-            { QStringLiteral("-c"),
-                QStringLiteral("import sys; f = open(sys.argv[1], sys.argv[2]); print('held', "
-                               "flush=True); sys.stdin.read()"),
-                path, QString::fromLatin1(mode) });
-        m_process.waitForReadyRead(10000);
-    }
-    ~Holder()
-    {
-        m_process.closeWriteChannel();
-        m_process.waitForFinished(5000);
-    }
-
-private:
-    QProcess m_process;
-};
-
 QString benchFile(const QTemporaryDir& dir)
 {
     const QString path = dir.filePath(QStringLiteral("held.rec"));
@@ -167,7 +146,7 @@ void BM_CheckAccessHeldFile(benchmark::State& state)
 {
     QTemporaryDir dir;
     const QString path = benchFile(dir);
-    Holder holder(path, "r");
+    HoldFile holder(path, HoldFile::Read);
     BenchFrame frame;
     bool exists = false;
     for (auto _ : state)
@@ -183,7 +162,7 @@ void BM_ProcFallbackWith500Processes(benchmark::State& state)
 {
     QTemporaryDir dir;
     const QString path = benchFile(dir);
-    Holder holder(path, "a");
+    HoldFile holder(path, HoldFile::Write);
     std::vector<std::unique_ptr<QProcess>> crowd;
     for (int i = 0; i < 500; ++i) {
         crowd.push_back(std::make_unique<QProcess>());
