@@ -82,13 +82,6 @@ public:
     /// Called by the hot-key service with the id of a pressed hot key; true consumes the key.
     virtual bool onHotKey(int id);
 
-    // values::PersistantOwner: nothing to do in the frame.
-    void ApplyPersistantBeforeWrite() override;
-    void ApplyPersistantAfterRead() override;
-
-    // IObserver: lets go of "FileLoaded" or "FileName" when the value ends.
-    void Update(Observable* observable, TChangeCode code) override;
-
 protected:
     /// Hook: add entries to the File menu, after "Save as file...".
     virtual void insertFileMenuItems();
@@ -101,6 +94,18 @@ protected:
     virtual bool load(const QString& fileName, const QString& displayName, bool isLocal);
     /// Copies the current recording and its companions to `fileName`.
     virtual void save(const QString& fileName);
+
+public:
+    // Overrides of the other bases come last: with the Itanium C++ ABI (GCC, Clang, MinGW) each
+    // also takes a slot in the primary virtual table where it is declared, and front ends are
+    // built against the frame's own operations ending with save().
+
+    // values::PersistantOwner: nothing to do in the frame.
+    void ApplyPersistantBeforeWrite() override;
+    void ApplyPersistantAfterRead() override;
+
+    // IObserver: lets go of "FileLoaded" or "FileName" when the value ends.
+    void Update(Observable* observable, TChangeCode code) override;
 
 protected Q_SLOTS:
     void fileOpenRecent();

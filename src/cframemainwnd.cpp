@@ -2,6 +2,7 @@
 
 #include "cpersistantstringlist.h"
 #include "csettings.h"
+#include "framestate_p.h"
 #include "framevalues_p.h"
 #include "tevvaluenames.h"
 
@@ -301,6 +302,13 @@ void CFrameMainWnd::insertMainToolBarItems() { }
 
 void CFrameMainWnd::slotQuit()
 {
+    // An open or save still runs below this call (its wait for the archive or a box processes
+    // events): ending now would leave it on a deleted frame; the quit follows when it returns.
+    FrameState* state = FrameState::of(this);
+    if (state->isBusy()) {
+        state->deferQuit();
+        return;
+    }
     // The window deletes itself once closed, and its destructor writes the options.
     close();
     QCoreApplication::exit(0);

@@ -4,6 +4,7 @@
 #include "cframemainwnd.h"
 #include "cpersistantstringlist.h"
 #include "csettings.h"
+#include "framestate_p.h"
 #include "framevalues_p.h"
 #include "tevvaluenames.h"
 
@@ -11,6 +12,7 @@
 #include <values/valueselection.h>
 
 #include <QAction>
+#include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMenu>
@@ -65,6 +67,19 @@ bool askOpenAnyway(QWidget* parent, const QString& fileName)
     return box.clickedButton() == yes;
 }
 
+// The folder a file dialog starts in. The stored open path may carry the "file:" prefix and
+// name a folder of another machine (the "c:\\temp" default on Linux); Qt would then open the
+// current folder with the last path part typed into the name box, where a stray Enter saves.
+QString dialogStartFolder(const QString& dir)
+{
+    QString folder = dir;
+    if (folder.startsWith(kFileScheme))
+        folder.remove(0, kFileScheme.size());
+    if (!folder.isEmpty() && QFileInfo(folder).isDir())
+        return folder;
+    return QDir::homePath();
+}
+
 // "<folder>/<complete base name>" of a file name: what the three files of a recording share.
 QString recordingBase(const QFileInfo& info)
 {
@@ -75,14 +90,15 @@ QString recordingBase(const QFileInfo& info)
 
 QString CFrameMainWnd::openFileDialog(QString& dir)
 {
-    return QFileDialog::getOpenFileName(
-        this, tr("Open File"), dir, tr("*.*"), nullptr, GuiBase::Instance().UseNativeDialogs());
+    return QFileDialog::getOpenFileName(this, tr("Open File"), dialogStartFolder(dir), tr("*.*"),
+        nullptr, GuiBase::Instance().UseNativeDialogs());
 }
 
 QString CFrameMainWnd::saveAsFileDialog(QString& dir)
 {
-    return QFileDialog::getSaveFileName(
-        this, tr("Save File"), dir, tr("*.rec"), nullptr, GuiBase::Instance().UseNativeDialogs());
+    // save() never overwrites: the dialog must not ask "replace?" for a file that stays.
+    return QFileDialog::getSaveFileName(this, tr("Save File"), dialogStartFolder(dir), tr("*.rec"),
+        nullptr, GuiBase::Instance().UseNativeDialogs() | QFileDialog::DontConfirmOverwrite);
 }
 
 bool CFrameMainWnd::load(const QString& fileName, const QString& displayName, bool)
@@ -94,6 +110,7 @@ bool CFrameMainWnd::load(const QString& fileName, const QString& displayName, bo
 
 void CFrameMainWnd::slotLoad()
 {
+    const FrameState::BusyScope busy(this);
     QString savedOpenPath;
     QString startFolder;
     if (m_lastOpenFolder.isEmpty()) {
@@ -103,8 +120,9 @@ void CFrameMainWnd::slotLoad()
         startFolder = m_lastOpenFolder;
     }
 
-    const QString name = QFileDialog::getOpenFileName(this, tr("Open recording files"), startFolder,
-        QStringLiteral("*.rec"), nullptr, GuiBase::Instance().UseNativeDialogs());
+    const QString name = QFileDialog::getOpenFileName(this, tr("Open recording files"),
+        dialogStartFolder(startFolder), QStringLiteral("*.rec"), nullptr,
+        GuiBase::Instance().UseNativeDialogs());
     const int slash = name.lastIndexOf(QLatin1Char('/'));
     m_lastOpenFolder = slash < 0 ? QString() : name.left(slash);
 
@@ -127,6 +145,7 @@ void CFrameMainWnd::slotLoad()
 
 void CFrameMainWnd::fileOpenRecent()
 {
+    const FrameState::BusyScope busy(this);
     auto* action = qobject_cast<QAction*>(sender());
     if (!action)
         return;
@@ -179,10 +198,16 @@ void CFrameMainWnd::updateRecentFiles(const QString& fileName)
 {
     if (!m_settings)
         return;
+    // A local name is kept absolute, so that the entry still opens after a start from another
+    // folder, and a relative name and its absolute form are one entry.
+    const QString entry
+        = fileName.startsWith(ArchiveFetch::kUrlPrefix, Qt::CaseInsensitive) || fileName.isEmpty()
+        ? fileName
+        : QFileInfo(fileName).absoluteFilePath();
     QStringList& files = m_settings->recentFiles();
-    if (files.contains(fileName))
+    if (files.contains(entry))
         return;
-    files.append(fileName);
+    files.append(entry);
     if (files.size() > CPersistantStringList::iMAX_ITEMS)
         files.removeFirst();
     updateRecentFilesMenu();
@@ -213,6 +238,7 @@ void CFrameMainWnd::updateRecentFilesMenu()
 
 void CFrameMainWnd::slotSaveAs()
 {
+    const FrameState::BusyScope busy(this);
     QString dir = m_fileOpenPath;
     const QString fileName = saveAsFileDialog(dir);
     if (!fileName.isEmpty())
@@ -221,6 +247,7 @@ void CFrameMainWnd::slotSaveAs()
 
 void CFrameMainWnd::save(const QString& fileName)
 {
+    const FrameState::BusyScope busy(this);
     if (fileName == m_currentFile) {
         QMessageBox::information(this, tr("Copy File Information"),
             tr("The destination filename: [%1] is equal to the current filename.\nPlease specify "
@@ -260,8 +287,11 @@ void CFrameMainWnd::save(const QString& fileName)
             tr("These files were not copied:\n%1").arg(notCopied.join(QLatin1Char('\n'))),
             QMessageBox::Ok);
     }
-    if (recordingCopied)
-        setWindowTitle(QStringLiteral("%1 - [%2]").arg(m_appName, fileName));
+    // The title names the recording written, whatever extension the name was typed with.
+    if (recordingCopied) {
+        setWindowTitle(QStringLiteral("%1 - [%2]")
+                           .arg(m_appName, recordingBase(destination) + QLatin1String(".rec")));
+    }
 }
 
 bool CFrameMainWnd::checkAccess(const QString& fileName, bool& fileExists)

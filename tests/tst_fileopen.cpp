@@ -8,6 +8,8 @@
 #include <values/valueselection.h>
 
 #include <QFileDialog>
+#include <QLineEdit>
+#include <QProcess>
 #include <QtTest>
 
 #include <csettings.h>
@@ -293,25 +295,135 @@ private slots:
         QCOMPARE(frame->m_fileLoaded->GetStringValue(), QStringLiteral("Off"));
     }
 
+    // What the dialogs are started with; the stored open path itself never changes.
+    void dialogsStartInAFolderThatExists_data()
+    {
+        QTest::addColumn<QString>("openPath");
+        QTest::addColumn<bool>("folderExists");
+        QTest::newRow("default of another system") << "file:c:/temp" << false;
+        QTest::newRow("backslash default") << "c:\\temp" << false;
+        QTest::newRow("removed folder") << "file:" + path("gone") << false;
+        QTest::newRow("existing, file: form") << "file:" + m_files.path() << true;
+        QTest::newRow("existing, plain") << m_files.path() << true;
+    }
+    void dialogsStartInAFolderThatExists()
+    {
+        QFETCH(QString, openPath);
+        QFETCH(bool, folderExists);
+        auto frame = makeFrame();
+        frame->m_fileOpenPath = openPath;
+        frame->m_saveAsAction->setEnabled(true);
+        QStringList folders;
+        QStringList typedNames;
+        const ModalAnswer::Answer look = [&](QWidget* dialog) {
+            auto* fileDialog = qobject_cast<QFileDialog*>(dialog);
+            QVERIFY(fileDialog);
+            folders << fileDialog->directory().absolutePath();
+            auto* nameBox = fileDialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+            typedNames << (nameBox ? nameBox->text() : QStringLiteral("<no name box>"));
+            ModalAnswer::rejectDialog(dialog);
+        };
+        {
+            ModalAnswer answers(look);
+            frame->m_openAction->trigger();
+        }
+        {
+            ModalAnswer answers(look);
+            frame->m_saveAsAction->trigger();
+        }
+        const QString expected = folderExists ? m_files.path() : QDir::homePath();
+        QCOMPARE(folders, (QStringList { expected, expected }));
+        QCOMPARE(typedNames, (QStringList { QString(), QString() }));
+        QCOMPARE(frame->m_fileOpenPath, openPath);
+    }
+
+    void recentNamesAreAbsolute_data()
+    {
+        QTest::addColumn<QStringList>("added");
+        QTest::addColumn<QStringList>("stored");
+        const QString abs = path("rel.rec");
+        QTest::newRow("relative") << QStringList { "rel.rec" } << QStringList { abs };
+        QTest::newRow("relative and absolute are one entry")
+            << QStringList { "rel.rec", abs, "./rel.rec" } << QStringList { abs };
+        QTest::newRow("archive names stay") << QStringList { "mirel:/a/b.rec", "MIREL:c.rec" }
+                                            << QStringList { "mirel:/a/b.rec", "MIREL:c.rec" };
+        QTest::newRow("newline and invalid UTF-8 in a name")
+            << QStringList { "two\nlines.rec", QString::fromUtf8("bad\xff.rec") }
+            << QStringList { path("two\nlines.rec"), path(QString::fromUtf8("bad\xff.rec")) };
+    }
+    void recentNamesAreAbsolute()
+    {
+        QFETCH(QStringList, added);
+        QFETCH(QStringList, stored);
+        const QString previous = QDir::currentPath();
+        QVERIFY(QDir::setCurrent(m_files.path()));
+        {
+            auto frame = makeFrame();
+            for (const QString& name : added)
+                frame->updateRecentFiles(name);
+            QCOMPARE(frame->m_settings->recentFiles(), stored);
+        }
+        QVERIFY(QDir::setCurrent(previous));
+        // What was stored opens from any folder: a new frame reads the same names back.
+        auto frame = makeFrame();
+        QCOMPARE(frame->m_settings->recentFiles(), stored);
+    }
+
+    // A close request while an open waits for a stalled archive: the frame must outlive the
+    // operation (its boxes are parented to it), then close and write its options once.
+    void closeDuringAnArchiveWait()
+    {
+        QProcess server;
+        server.start(QStringLiteral("python3"),
+            { QFINDTESTDATA("support/faultyhttp.py"), QStringLiteral("stall-before-headers") });
+        QVERIFY(server.waitForReadyRead(5000));
+        const QByteArray port = server.readLine().trimmed();
+        qputenv("TEV_MIREL_SERVER", "http://127.0.0.1:" + port + "/");
+        qputenv("TEV_MIREL_STALL_TIMEOUT_MS", "300");
+        qputenv("TEV_MIREL_CONNECT_TIMEOUT_MS", "300");
+
+        auto* frame = makeFrame().release();
+        QPointer<LoadFrame> alive(frame);
+        frame->updateRecentFiles(QStringLiteral("mirel:/run1.rec"));
+        frame->m_fileOpenPath = QStringLiteral("file:/closed/during/wait");
+        QTimer::singleShot(50, frame, [frame] { QVERIFY(!frame->close()); });
+        ModalAnswer box(ModalAnswer::pressButton("OK"), 15000);
+        frame->m_fileMenu->actions().at(frame->m_firstRecentId)->trigger();
+        qunsetenv("TEV_MIREL_SERVER");
+        qunsetenv("TEV_MIREL_STALL_TIMEOUT_MS");
+        qunsetenv("TEV_MIREL_CONNECT_TIMEOUT_MS");
+        server.kill();
+        server.waitForFinished();
+
+        QVERIFY(alive); // still here after the operation returned
+        QVERIFY(box.seen());
+        QTRY_VERIFY(!alive); // the close was repeated once the operation had ended
+        CSettings settings(QStringLiteral("Settings"), nullptr);
+        settings.read(QString());
+        QCOMPARE(settings.fileOpenPath(), QStringLiteral("file:/closed/during/wait"));
+    }
+
     void saveAs_data()
     {
         QTest::addColumn<QString>("destination");
         QTest::addColumn<QStringList>("existing"); // destination files that exist before
         QTest::addColumn<QStringList>("copied");
-        QTest::addColumn<bool>("titleChanges");
-        QTest::newRow("all three, typed extension dropped")
-            << "copy.dat" << QStringList() << QStringList { "copy.rec", "copy.avl" } << true;
+        QTest::addColumn<QString>("titleNames"); // the file the title names; empty: unchanged
+        QTest::newRow("typed extension dropped")
+            << "copy.txt" << QStringList() << QStringList { "copy.rec", "copy.avl" } << "copy.rec";
+        QTest::newRow("no extension typed")
+            << "copy" << QStringList() << QStringList { "copy.rec", "copy.avl" } << "copy.rec";
         QTest::newRow("existing recording kept")
-            << "taken.rec" << QStringList { "taken.rec" } << QStringList { "taken.avl" } << false;
+            << "taken.rec" << QStringList { "taken.rec" } << QStringList { "taken.avl" } << "";
         QTest::newRow("existing companion kept")
-            << "half.rec" << QStringList { "half.avl" } << QStringList { "half.rec" } << true;
+            << "half.rec" << QStringList { "half.avl" } << QStringList { "half.rec" } << "half.rec";
     }
     void saveAs()
     {
         QFETCH(QString, destination);
         QFETCH(QStringList, existing);
         QFETCH(QStringList, copied);
-        QFETCH(bool, titleChanges);
+        QFETCH(QString, titleNames);
         QTemporaryDir target;
         // The source recording has no ".bt" companion, which is skipped without a word.
         writeFile(path("source.rec"), "rec");
@@ -324,16 +436,11 @@ private slots:
         frame->m_fileOpenPath = target.path();
         frame->m_saveAsAction->setEnabled(true);
         const QString title = frame->windowTitle();
-        // Qt's dialog asks before it names an existing file; even "Yes" there overwrites nothing.
-        QList<ModalAnswer::Answer> steps { chooseFile(
-            target.path() + QLatin1Char('/') + destination) };
-        const bool asksToReplace = existing.contains(destination);
-        if (asksToReplace)
-            steps << ModalAnswer::pressButton("Yes");
-        steps << ModalAnswer::pressButton("OK");
-        ModalAnswer answers(steps);
+        // The dialog must not ask "replace?": the frame never overwrites, and its box says so.
+        ModalAnswer answers({ chooseFile(target.path() + QLatin1Char('/') + destination),
+            ModalAnswer::pressButton("OK") });
         frame->m_saveAsAction->trigger();
-        const SeenDialog report = answers.dialogs().value(asksToReplace ? 2 : 1);
+        const SeenDialog report = answers.dialogs().value(1);
 
         for (const QString& name : copied) {
             QCOMPARE(fileBytes(target.path() + QLatin1Char('/') + name),
@@ -346,7 +453,9 @@ private slots:
         QCOMPARE(report.title, existing.isEmpty() ? QString() : "Copy File Information");
         for (const QString& name : existing)
             QVERIFY(report.text.contains(name));
-        QCOMPARE(frame->windowTitle() != title, titleChanges);
+        QCOMPARE(frame->windowTitle(),
+            titleNames.isEmpty() ? title
+                                 : QStringLiteral("App - [%1/%2]").arg(target.path(), titleNames));
     }
 
     void saveAsOntoTheCurrentFile()
@@ -354,12 +463,11 @@ private slots:
         auto frame = makeFrame();
         frame->m_currentFile = path("same.rec");
         writeFile(frame->m_currentFile, "rec");
-        ModalAnswer answers({ chooseFile(frame->m_currentFile), ModalAnswer::pressButton("Yes"),
-            ModalAnswer::pressButton("OK") });
+        ModalAnswer answers({ chooseFile(frame->m_currentFile), ModalAnswer::pressButton("OK") });
         frame->m_saveAsAction->setEnabled(true);
         frame->m_saveAsAction->trigger();
-        QCOMPARE(answers.dialogs().value(2).title, QStringLiteral("Copy File Information"));
-        QCOMPARE(answers.dialogs().value(2).text,
+        QCOMPARE(answers.dialogs().value(1).title, QStringLiteral("Copy File Information"));
+        QCOMPARE(answers.dialogs().value(1).text,
             QStringLiteral("The destination filename: [%1] is equal to the current filename.\n"
                            "Please specify a unique destination filename!")
                 .arg(frame->m_currentFile));

@@ -10,6 +10,17 @@
 #include <QtTest>
 
 #include <csettings.h>
+#include <cstring>
+
+namespace {
+// Opens the protected virtual operations for the virtual-table test.
+class VirtualsFrame : public CFrameMainWnd
+{
+public:
+    using CFrameMainWnd::load;
+    using CFrameMainWnd::save;
+};
+} // namespace
 
 class TestFrameMainWnd : public QObject
 {
@@ -170,6 +181,55 @@ private slots:
             static_cast<void*>(static_cast<values::PersistantOwner*>(base)));
         QCOMPARE(
             base->qt_metacast("QMainWindow"), static_cast<void*>(static_cast<QMainWindow*>(base)));
+    }
+
+    // Front ends are built against the order of the frame's virtual operations. With the
+    // Itanium C++ ABI a pointer to a virtual member holds 1 + the byte offset of its slot.
+    void virtualTableOrder()
+    {
+#if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
+        struct Rep
+        {
+            std::ptrdiff_t ptr;
+            std::ptrdiff_t adj;
+        };
+        const auto slot = [](auto member) {
+            static_assert(sizeof(member) == sizeof(Rep));
+            Rep rep;
+            std::memcpy(&rep, &member, sizeof rep);
+            return (rep.ptr - 1) / std::ptrdiff_t(sizeof(void*));
+        };
+        const QList<std::ptrdiff_t> order {
+            slot(&QMainWindow::createPopupMenu),
+            slot(&CFrameMainWnd::initialize),
+            slot(&CFrameMainWnd::initSettings),
+            slot(&CFrameMainWnd::initToolBars),
+            slot(&CFrameMainWnd::initMainBar),
+            slot(&CFrameMainWnd::initMenuBar),
+            slot(&CFrameMainWnd::initStatusBar),
+            slot(&CFrameMainWnd::readOptions),
+            slot(&CFrameMainWnd::saveOptions),
+            slot(&CFrameMainWnd::initSplitterWindow),
+            slot(&CFrameMainWnd::insertMenus),
+            slot(&CFrameMainWnd::insertMainBar),
+            slot(&CFrameMainWnd::insertMainBarHelpText),
+            slot(&CFrameMainWnd::openFileDialog),
+            slot(&CFrameMainWnd::saveAsFileDialog),
+            slot(&CFrameMainWnd::enableFileMenu),
+            slot(&CFrameMainWnd::onHotKey),
+            slot(&TestFrame::insertFileMenuItems),
+            slot(&TestFrame::insertMainToolBarItems),
+            slot(&VirtualsFrame::load),
+            slot(&VirtualsFrame::save),
+            slot(&CFrameMainWnd::ApplyPersistantBeforeWrite),
+            slot(&CFrameMainWnd::ApplyPersistantAfterRead),
+            slot(&CFrameMainWnd::Update),
+        };
+        for (int i = 1; i < order.size(); ++i)
+            QCOMPARE(order.at(i), order.at(0) + i);
+#else
+        QSKIP("the slot of a virtual member is read the Itanium C++ ABI's way");
+#endif
     }
 };
 
