@@ -107,6 +107,13 @@ public:
     // IObserver: lets go of "FileLoaded" or "FileName" when the value ends.
     void Update(Observable* observable, TChangeCode code) override;
 
+    /// Whether initialize() restores the size, place, maximized state and bar places stored
+    /// when the window last closed ("Geometry" and "WindowState" in the settings record), and
+    /// the close stores them. Default true; call before initialize(). Without stored values the
+    /// window opens at two thirds of its screen, centred. Dropping a file onto the window opens
+    /// it as File → Open would; turn that off with setAcceptDrops(false).
+    void setRememberLayout(bool remember);
+
 protected Q_SLOTS:
     void fileOpenRecent();
     void slotLoad();

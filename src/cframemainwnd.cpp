@@ -62,6 +62,9 @@ CFrameMainWnd::CFrameMainWnd(QString& appName, QString& cfgName, QString& valueR
 {
     setObjectName(QStringLiteral("Frame Application V2.0"));
     setAttribute(Qt::WA_DeleteOnClose);
+    // A recording dropped anywhere onto the window opens as if chosen in the open dialog.
+    setAcceptDrops(true);
+    FrameState::of(this);
 
     if (!cfgName.isEmpty()) {
         std::unique_ptr<ICfg> cfg(CfgCenter::CreateCfg(cfgName, ICfg::FrontEndView, QString()));
@@ -132,6 +135,8 @@ void CFrameMainWnd::initialize(bool show)
     initMenuBar();
     initSplitterWindow();
     initStatusBar();
+    // After the bars: the stored layout places the front end's tool bars and docks too.
+    FrameState::of(this)->restoreLayout();
     if (show) {
         setWindowTitle(m_appName);
         this->show();
@@ -141,6 +146,7 @@ void CFrameMainWnd::initialize(bool show)
 void CFrameMainWnd::initSettings()
 {
     m_settings = new CSettings(QStringLiteral("Settings"), this);
+    FrameState::of(this)->addLayoutKeys(m_settings);
     readOptions();
 }
 
@@ -238,6 +244,7 @@ void CFrameMainWnd::saveOptions()
         return;
     if (!m_fileOpenPath.isEmpty())
         m_settings->fileOpenPath() = m_fileOpenPath;
+    FrameState::of(this)->storeLayout();
     m_settings->write(QString());
 }
 
@@ -278,6 +285,11 @@ bool CFrameMainWnd::onHotKey(int id)
         return false;
     GuiCentral::Instance().ExecHotKeysDialog(this);
     return true;
+}
+
+void CFrameMainWnd::setRememberLayout(bool remember)
+{
+    FrameState::of(this)->setRememberLayout(remember);
 }
 
 void CFrameMainWnd::ApplyPersistantBeforeWrite() { }

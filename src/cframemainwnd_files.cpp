@@ -120,9 +120,13 @@ void CFrameMainWnd::slotLoad()
         startFolder = m_lastOpenFolder;
     }
 
-    const QString name = QFileDialog::getOpenFileName(this, tr("Open recording files"),
-        dialogStartFolder(startFolder), QStringLiteral("*.rec"), nullptr,
-        GuiBase::Instance().UseNativeDialogs());
+    // A file dropped onto the window takes the dialog's place; the steps after it are the same.
+    QString name = FrameState::of(this)->takeDroppedFile();
+    if (name.isEmpty()) {
+        name = QFileDialog::getOpenFileName(this, tr("Open recording files"),
+            dialogStartFolder(startFolder), QStringLiteral("*.rec"), nullptr,
+            GuiBase::Instance().UseNativeDialogs());
+    }
     const int slash = name.lastIndexOf(QLatin1Char('/'));
     m_lastOpenFolder = slash < 0 ? QString() : name.left(slash);
 

@@ -9,7 +9,9 @@
 
 #include <QFileDialog>
 #include <QLineEdit>
+#include <QMimeData>
 #include <QProcess>
+#include <QStatusBar>
 #include <QtTest>
 
 #include <csettings.h>
@@ -401,6 +403,73 @@ private slots:
         CSettings settings(QStringLiteral("Settings"), nullptr);
         settings.read(QString());
         QCOMPARE(settings.fileOpenPath(), QStringLiteral("file:/closed/during/wait"));
+    }
+
+    // A drop opens through the open dialog's steps; what is no local file is refused quietly.
+    void dropOntoTheWindow_data()
+    {
+        QTest::addColumn<QStringList>("urls"); // "<file>" stands for a recording that exists
+        QTest::addColumn<bool>("accepted");
+        QTest::addColumn<bool>("vanish"); // removed between the drop and the open
+        QTest::addColumn<QString>("boxTitle");
+        QTest::addColumn<bool>("loaded");
+        QTest::addColumn<QString>("status");
+        QTest::newRow("one file") << QStringList { "<file>" } << true << false << "" << true << "";
+        QTest::newRow("several files") << QStringList { "<file>", "<file>", "<file>" } << true
+                                       << false << "" << true << "3 files dropped";
+        QStringList many { "<file>" };
+        for (int i = 0; i < 9999; ++i)
+            many << path(QStringLiteral("other%1.rec").arg(i));
+        QTest::newRow("10,000 URLs") << many << true << false << "" << true << "10000 files";
+        QTest::newRow("vanishes before the open")
+            << QStringList { "<file>" } << true << true << "File Error" << false << "";
+        QTest::newRow("folder") << QStringList { m_files.path() } << false << false << "" << false
+                                << "";
+        QTest::newRow("web address")
+            << QStringList { "http://example.org/a.rec" } << false << false << "" << false << "";
+        QTest::newRow("missing file")
+            << QStringList { path("none.rec") } << false << false << "" << false << "";
+    }
+    void dropOntoTheWindow()
+    {
+        QFETCH(QStringList, urls);
+        QFETCH(bool, accepted);
+        QFETCH(bool, vanish);
+        QFETCH(QString, boxTitle);
+        QFETCH(bool, loaded);
+        QFETCH(QString, status);
+        const QString file = path("dropped.rec");
+        writeFile(file);
+        QList<QUrl> list;
+        for (const QString& url : urls)
+            list << (url == QLatin1String("<file>") ? QUrl::fromLocalFile(file) : QUrl(url));
+        if (urls.value(0).startsWith(QLatin1Char('/')))
+            list[0] = QUrl::fromLocalFile(urls.at(0));
+        QMimeData mime;
+        mime.setUrls(list);
+
+        auto frame = makeFrame();
+        const QPoint inside = frame->rect().center();
+        QDragEnterEvent enter(inside, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(frame.get(), &enter);
+        QCOMPARE(enter.isAccepted(), accepted);
+        QDropEvent drop(inside, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(frame.get(), &drop);
+        QCOMPARE(drop.isAccepted(), accepted);
+        if (vanish)
+            QFile::remove(file);
+
+        ModalAnswer box(ModalAnswer::pressButton("OK"), 1000);
+        QTest::qWait(50); // the open runs from the event loop, after the drop
+        QTRY_COMPARE_WITH_TIMEOUT(box.dialog().title, boxTitle, 2000);
+        QCOMPARE(frame->loads.size(), loaded ? 1 : 0);
+        QCOMPARE(frame->m_fileLoaded->GetStringValue(), QString(loaded ? "On" : "Off"));
+        if (loaded) {
+            QCOMPARE(frame->loads.first().fileName, file);
+            QCOMPARE(frame->m_fileName->GetValue(), file);
+        }
+        QVERIFY(frame->statusBar()->currentMessage().contains(status));
+        QFile::remove(file);
     }
 
     void saveAs_data()

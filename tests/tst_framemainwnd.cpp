@@ -5,14 +5,33 @@
 
 #include <QFrame>
 #include <QLayout>
+#include <QScreen>
 #include <QSettings>
 #include <QSplitter>
 #include <QtTest>
 
+#include <creplaybar.h>
 #include <csettings.h>
 #include <cstring>
 
 namespace {
+// A front end with a replay bar docked where front ends put it.
+class LayoutFrame : public TestFrame
+{
+public:
+    CReplayBar* replayBar = nullptr;
+    void insertMainBar() override
+    {
+        replayBar = new CReplayBar(this, "Replay Operations", "/LayoutReplay");
+        replayBar->addDockWindow();
+    }
+};
+
+QRect available()
+{
+    return QGuiApplication::primaryScreen()->availableGeometry();
+}
+
 // Opens the protected virtual operations for the virtual-table test.
 class VirtualsFrame : public CFrameMainWnd
 {
@@ -157,6 +176,94 @@ private slots:
             stored.value("Settings/FileOpenPath").toString(), QStringLiteral("/chosen/folder"));
         QCOMPARE(
             stored.value("Settings/Files1").toString(), QStringLiteral("/chosen/folder/a.rec"));
+    }
+
+    // Size, place, maximized state and bar places go through a real settings file.
+    void layoutRoundTrip_data()
+    {
+        QTest::addColumn<QRect>("geometry");
+        QTest::addColumn<bool>("maximized");
+        QTest::addColumn<int>("barArea");
+        QTest::newRow("moved and resized")
+            << QRect(40, 50, 500, 300) << false << int(Qt::TopToolBarArea);
+        QTest::newRow("bar docked left")
+            << QRect(10, 20, 600, 400) << false << int(Qt::LeftToolBarArea);
+        QTest::newRow("maximized") << QRect(30, 30, 400, 300) << true << int(Qt::BottomToolBarArea);
+        // A monitor that was unplugged: the window comes back onto the primary screen.
+        QTest::newRow("on no screen any more")
+            << QRect(9000, 7000, 400, 300) << false << int(Qt::TopToolBarArea);
+    }
+    void layoutRoundTrip()
+    {
+        QFETCH(QRect, geometry);
+        QFETCH(bool, maximized);
+        QFETCH(int, barArea);
+        TestConfigDir dir;
+        {
+            QPointer<LayoutFrame> frame = new LayoutFrame;
+            frame->initialize(true);
+            QVERIFY(QTest::qWaitForWindowExposed(frame));
+            frame->setGeometry(geometry);
+            frame->addToolBar(Qt::ToolBarArea(barArea), frame->replayBar);
+            if (maximized)
+                frame->showMaximized();
+            frame->close();
+            QTRY_VERIFY(frame.isNull());
+        }
+        QSettings stored(dir.iniPath(QStringLiteral("tst_frame")), QSettings::IniFormat);
+        QVERIFY(!stored.value("Settings/Geometry").toString().isEmpty());
+        QVERIFY(!stored.value("Settings/WindowState").toString().isEmpty());
+
+        LayoutFrame frame;
+        frame.initialize(true);
+        QVERIFY(QTest::qWaitForWindowExposed(&frame));
+        QCOMPARE(frame.isMaximized(), maximized);
+        QCOMPARE(int(frame.toolBarArea(frame.replayBar)), barArea);
+        if (!available().intersects(geometry))
+            QVERIFY(available().intersects(frame.frameGeometry()));
+        else if (!maximized)
+            QCOMPARE(frame.geometry(), geometry);
+    }
+
+    // Without a usable stored layout the window gets two thirds of its screen, centred, and
+    // its bars their places of the code.
+    void defaultLayout_data()
+    {
+        QTest::addColumn<QByteArray>("ini");
+        QTest::addColumn<bool>("remember");
+        QMainWindow other;
+        other.addToolBar(QStringLiteral("Other Bar"))->setObjectName(QStringLiteral("Other Bar"));
+        const QByteArray foreignState = other.saveState(1).toBase64();
+        const QByteArray geometry = [] {
+            QWidget widget;
+            widget.setGeometry(40, 50, 500, 300);
+            return widget.saveGeometry().toBase64();
+        }();
+        QTest::newRow("nothing stored") << QByteArray() << true;
+        QTest::newRow("random bytes")
+            << QByteArray("[Settings]\nGeometry=3q2+7wABAgMEBQYHCAkKCwwNDg8=\nWindowState=%%%\n")
+            << true;
+        QTest::newRow("not base64")
+            << QByteArray("[Settings]\nGeometry=not base64 at all!\n") << true;
+        QTest::newRow("state of another front end") << "[Settings]\nWindowState=" + foreignState
+                + "\n" << true;
+        QTest::newRow("layout memory turned off") << "[Settings]\nGeometry=" + geometry + "\n"
+                                                  << false;
+    }
+    void defaultLayout()
+    {
+        QFETCH(QByteArray, ini);
+        QFETCH(bool, remember);
+        TestConfigDir dir;
+        dir.writeIni(QStringLiteral("tst_frame"), ini);
+        LayoutFrame frame;
+        frame.setRememberLayout(remember);
+        frame.initialize(true);
+        QVERIFY(QTest::qWaitForWindowExposed(&frame));
+        const QSize expected = available().size() * 2 / 3;
+        QCOMPARE(frame.size(), expected);
+        QVERIFY((frame.geometry().center() - available().center()).manhattanLength() <= 2);
+        QCOMPARE(frame.toolBarArea(frame.replayBar), Qt::TopToolBarArea);
     }
 
     void metaObject()
