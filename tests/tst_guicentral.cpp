@@ -1,3 +1,4 @@
+#include "modaldialog.h"
 #include "testenvironment.h"
 
 #include <guicentral/guicentral.h>
@@ -6,6 +7,7 @@
 #include <QLineEdit>
 #include <QMainWindow>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QtTest>
 
 #include <memory>
@@ -19,9 +21,12 @@ public:
     bool onHotKey(int id)
     {
         ids.append(id);
-        return consume;
+        const auto action = actions.constFind(id);
+        return action != actions.constEnd() ? (*action)() : consume;
     }
     QList<int> ids;
+    // What a front end does on a key, such as asking in a box; answers whether the key was used.
+    QHash<int, std::function<bool()>> actions;
     bool consume = false;
 };
 
@@ -75,6 +80,8 @@ private slots:
     void distinctIds();
     void delivery_data();
     void delivery();
+    void onePressOneCall_data();
+    void onePressOneCall();
     void endsWithReceiver();
     void windowScope_data();
     void windowScope();
@@ -155,6 +162,95 @@ void TestGuiCentral::delivery()
     QTest::keyClick(main.edit, Qt::Key(pressedKey), Qt::KeyboardModifiers(pressedModifiers));
     QCOMPARE(main.receiver->ids.size(), 2 * calls);
     QCOMPARE(exitSpy.count(), 2 * exitTriggered);
+}
+
+void TestGuiCentral::onePressOneCall_data()
+{
+    QTest::addColumn<QStringList>("steps");
+    QTest::addColumn<QStringList>("calls");
+    QTest::addColumn<QStringList>("dialogs");
+    // F1 shows the hot-key list as the frame does; F5 asks in a box and F8 too but leaves the key
+    // to Qt, as front ends may; F6 only counts; "box" is a front end asking outside any hot key,
+    // with F7 registered by a widget in that box.
+    const QStringList list { "Hotkeys" };
+    const QStringList box { "Asking" };
+    const QStringList ownBox { "Own box" };
+    QTest::newRow("F1 released in the list, Escape")
+        << QStringList { "+F1", "-F1", "+Esc", "-Esc" } << QStringList { "F1" } << list;
+    QTest::newRow("F1 released in the list, Return")
+        << QStringList { "+F1", "-F1", "+Return", "-Return" } << QStringList { "F1" } << list;
+    QTest::newRow("F1 held until the list is closed")
+        << QStringList { "+F1", "+Esc", "-Esc", "-F1" } << QStringList { "F1" } << list;
+    QTest::newRow("F1 held, repeating into the list")
+        << QStringList { "+F1", "~F1", "*F1", "~F1", "*F1", "-F1", "+Esc", "-Esc" }
+        << QStringList { "F1" } << list;
+    QTest::newRow("F1 pressed again in the list") << QStringList { "+F1", "-F1", "+F1", "-F1",
+        "+Esc", "-Esc" } << QStringList { "F1" } << list;
+    QTest::newRow("F1, list closed, F1")
+        << QStringList { "+F1", "-F1", "+Esc", "-Esc", "+F1", "-F1", "+Return", "-Return" }
+        << QStringList { "F1", "F1" } << list + list;
+    QTest::newRow("box key released in the box, Escape")
+        << QStringList { "+F5", "-F5", "+Esc", "-Esc" } << QStringList { "F5" } << box;
+    QTest::newRow("box key pressed again in the box") << QStringList { "+F5", "-F5", "+F5", "-F5",
+        "+Esc", "-Esc" } << QStringList { "F5" } << box;
+    QTest::newRow("F1 in the box of a hot key") << QStringList { "+F5", "-F5", "+F1", "-F1", "+Esc",
+        "-Esc" } << QStringList { "F5" } << box;
+    QTest::newRow("box key not used, released in the box")
+        << QStringList { "+F8", "-F8", "+Esc", "-Esc" } << QStringList { "F8" } << box;
+    QTest::newRow("F1 in a front end's own box")
+        << QStringList { "box", "+F1", "-F1", "+Esc", "-Esc" } << QStringList {} << ownBox;
+    QTest::newRow("key of a widget in the own box")
+        << QStringList { "box", "+F7", "-F7", "+Esc", "-Esc" } << QStringList { "F7" } << ownBox;
+    QTest::newRow("held key repeats") << QStringList { "+F6", "*F6", "*F6", "-F6" }
+                                      << QStringList { "F6", "F6", "F6" } << QStringList {};
+    QTest::newRow("held key repeats, each repeat released")
+        << QStringList { "+F6", "~F6", "*F6", "~F6", "*F6", "-F6" }
+        << QStringList { "F6", "F6", "F6" } << QStringList {};
+}
+
+// Keys as a keyboard sends them, with dialogs opened from the hot-key handler; a press reaches
+// the handler once, whatever is released, pressed or closed while its dialog runs.
+void TestGuiCentral::onePressOneCall()
+{
+    QFETCH(QStringList, steps);
+    QFETCH(QStringList, calls);
+    QFETCH(QStringList, dialogs);
+
+    MainWindow main;
+    QVERIFY(main.show());
+    QStringList called;
+    auto hotKey = [&](const QString& name, Receiver* receiver, std::function<bool()> action) {
+        const int id = addHotKey(receiver, QKeySequence(name)[0], 0);
+        receiver->actions[id] = [&called, name, action] {
+            called << name;
+            return action();
+        };
+    };
+    QWidget* window = &main.window;
+    hotKey("F1", main.receiver, [window] {
+        GuiCentral::Instance().ExecHotKeysDialog(window);
+        return true;
+    });
+    hotKey("F5", main.receiver, [window] {
+        QMessageBox::information(window, QStringLiteral("Asking"), QStringLiteral("Sure?"));
+        return true;
+    });
+    hotKey("F8", main.receiver, [window] {
+        QMessageBox::information(window, QStringLiteral("Asking"), QStringLiteral("Sure?"));
+        return false;
+    });
+    hotKey("F6", main.receiver, [] { return true; });
+
+    KeyScript script(window, steps, [&](const QString& step) {
+        QCOMPARE(step, QStringLiteral("box"));
+        QMessageBox ownBox(QMessageBox::Question, QStringLiteral("Own box"),
+            QStringLiteral("Asked by the front end"), QMessageBox::Ok, window);
+        hotKey("F7", new Receiver(&ownBox), [] { return true; });
+        ownBox.exec();
+    });
+    QTRY_VERIFY_WITH_TIMEOUT(script.finished(), 10000);
+    QCOMPARE(called, calls);
+    QCOMPARE(script.dialogTitles(), dialogs);
 }
 
 void TestGuiCentral::endsWithReceiver()

@@ -122,11 +122,18 @@ bool GuiCentral::eventFilter(QObject* watched, QEvent* event)
     case QEvent::ShortcutOverride:
     case QEvent::KeyPress: {
         auto* keyEvent = static_cast<QKeyEvent*>(event);
-        if (m_offeredKey != combination(keyEvent)) {
-            m_offeredKey = combination(keyEvent);
-            m_offeredConsumed = offer(keyEvent);
+        if (!isPressUnderWay(keyEvent)) {
+            const int key = combination(keyEvent);
+            // Keys pressed while the handler runs a dialog are presses of their own; whatever
+            // they leave behind, this press is still under way when the handler returns, and its
+            // KeyPress (after the override that was offered) must not be offered again.
+            m_press = {};
+            const bool consumed = offer(keyEvent);
+            m_press = { key, consumed, nullptr };
         }
-        if (!m_offeredConsumed)
+        if (event->type() == QEvent::KeyPress)
+            m_press.keyPress = event;
+        if (!m_press.consumed)
             break;
         // Accepting the override keeps Qt's shortcuts from acting on a consumed key; the key
         // press that follows is then swallowed here.
@@ -135,8 +142,8 @@ bool GuiCentral::eventFilter(QObject* watched, QEvent* event)
     }
     case QEvent::KeyRelease:
     case QEvent::Shortcut:
-        m_offeredKey = 0;
-        m_offeredConsumed = false;
+        // The press is over: a release, or a shortcut of Qt's that took it instead of a KeyPress.
+        m_press = {};
         break;
     default:
         break;
@@ -144,20 +151,37 @@ bool GuiCentral::eventFilter(QObject* watched, QEvent* event)
     return QObject::eventFilter(watched, event);
 }
 
+bool GuiCentral::isPressUnderWay(const QKeyEvent* event) const
+{
+    if (!m_press.key || m_press.key != combination(event))
+        return false;
+    // An override after the KeyPress starts the next press: a held key's autorepeat, which
+    // arrives without a release in between on some platforms.
+    if (event->type() == QEvent::ShortcutOverride)
+        return !m_press.keyPress;
+    // The KeyPress that follows the override, or the same KeyPress on its way up. A second
+    // KeyPress sent without override or release is a press of its own.
+    return !m_press.keyPress || m_press.keyPress == event;
+}
+
 bool GuiCentral::offer(QKeyEvent* event)
 {
     const QKeySequence pressed(combination(event));
     QWidget* activeWindow = QApplication::activeWindow();
+    // A key typed into a modal dialog is the dialog's: Space or Return must press its button, not
+    // act on the window behind it, and a handler that opened the dialog must not run again from
+    // inside it. Receivers inside the dialog still get their keys.
+    QWidget* modal = QApplication::activeModalWidget();
     // Handlers may show dialogs or register keys, so work on a copy.
     const std::vector<Registration> registrations = m_registrations;
     for (const Registration& registration : registrations) {
         if (registration.hotKey.key != pressed || registration.receiver.isNull())
             continue;
-        if (!registration.hotKey.applicationWide) {
-            auto* widget = qobject_cast<QWidget*>(registration.receiver.data());
-            if (!widget || widget->window() != activeWindow)
-                continue;
-        }
+        auto* widget = qobject_cast<QWidget*>(registration.receiver.data());
+        if (modal && (!widget || widget->window() != modal))
+            continue;
+        if (!registration.hotKey.applicationWide && (!widget || widget->window() != activeWindow))
+            continue;
         if (registration.handler(registration.hotKey.id))
             return true;
     }

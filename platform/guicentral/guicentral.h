@@ -20,6 +20,10 @@ class QWidget;
 /// key; otherwise it goes on as usual, to a menu entry with the same shortcut or to the
 /// focused widget. Delivery is an event filter on the application rather than QShortcut: a
 /// QShortcut and a QAction on the same key are ambiguous in Qt and neither would fire.
+///
+/// Each press reaches the handler once, also when the handler runs a dialog. A held key repeats
+/// like Qt's own shortcuts do: every autorepeat press is offered. Keys that go to a modal dialog
+/// belong to it: while one is open, only receivers inside it get their hot keys.
 class GUICENTRAL_EXPORT GuiCentral : public QObject
 {
     Q_OBJECT
@@ -78,13 +82,21 @@ private:
         std::function<bool(int)> handler, const QString& name, const QString& group,
         bool applicationWide, bool listed);
     void removeReceiver(QObject* receiver);
+    bool isPressUnderWay(const QKeyEvent* event) const;
     bool offer(QKeyEvent* event);
 
     std::vector<Registration> m_registrations;
     int m_nextId = 1;
     QPointer<QObject> m_filteredApp;
-    // The key combination offered for the press under way: a key event travels to the focus
-    // widget and then its parents, and each passes through the filter.
-    int m_offeredKey = 0;
-    bool m_offeredConsumed = false;
+
+    // The press being delivered. One press passes the filter several times: as a
+    // ShortcutOverride and then as its KeyPress, and each of them on its way from the focus widget
+    // up through the parents. It is offered the first time only.
+    struct Press
+    {
+        int key = 0; // key | modifiers; 0 when no press is under way
+        bool consumed = false;
+        const QEvent* keyPress = nullptr; // its KeyPress once that came; compared, never read
+    };
+    Press m_press;
 };

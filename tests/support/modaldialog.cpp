@@ -4,9 +4,11 @@
 #include <QApplication>
 #include <QDialog>
 #include <QFileDialog>
+#include <QKeySequence>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QTest>
+#include <QWindow>
 
 ModalAnswer::ModalAnswer(Answer answer, int timeoutMs)
     : ModalAnswer(QList<Answer> { std::move(answer) }, timeoutMs)
@@ -21,6 +23,20 @@ ModalAnswer::ModalAnswer(QList<Answer> answers, int timeoutMs)
     m_timer.start(10);
 }
 
+SeenDialog seeDialog(QWidget* dialog)
+{
+    SeenDialog seen;
+    seen.className = QString::fromLatin1(dialog->metaObject()->className());
+    seen.objectName = dialog->objectName();
+    seen.title = dialog->windowTitle();
+    if (auto* box = qobject_cast<QMessageBox*>(dialog)) {
+        seen.text = box->text();
+        for (QAbstractButton* button : box->buttons())
+            seen.buttons << button->text();
+    }
+    return seen;
+}
+
 void ModalAnswer::poll()
 {
     QWidget* modal = QApplication::activeModalWidget();
@@ -30,16 +46,7 @@ void ModalAnswer::poll()
             m_timer.stop();
         return;
     }
-    SeenDialog seen;
-    seen.className = QString::fromLatin1(modal->metaObject()->className());
-    seen.objectName = modal->objectName();
-    seen.title = modal->windowTitle();
-    if (auto* box = qobject_cast<QMessageBox*>(modal)) {
-        seen.text = box->text();
-        for (QAbstractButton* button : box->buttons())
-            seen.buttons << button->text();
-    }
-    m_dialogs << seen;
+    m_dialogs << seeDialog(modal);
     m_lastAnswered = modal;
     m_remainingPolls = m_pollsPerDialog;
     // A dialog nobody expected is closed, so that the test fails on what it sees instead of
@@ -100,4 +107,75 @@ ModalAnswer::Answer ModalAnswer::chooseFile(const QString& fileName)
         // accept() is protected; it is a slot.
         QMetaObject::invokeMethod(fileDialog, "accept", Qt::QueuedConnection);
     };
+}
+
+KeyScript::KeyScript(QWidget* window, QStringList steps, std::function<void(const QString&)> other)
+    : m_window(window)
+    , m_steps(std::move(steps))
+    , m_other(std::move(other))
+{
+    QTimer::singleShot(0, this, &KeyScript::tick);
+}
+
+QStringList KeyScript::dialogTitles() const
+{
+    QStringList titles;
+    for (const SeenDialog& dialog : m_dialogs)
+        titles << dialog.title;
+    return titles;
+}
+
+void KeyScript::tick()
+{
+    record();
+    if (m_steps.isEmpty()) {
+        if (QWidget* modal = QApplication::activeModalWidget()) {
+            ModalAnswer::rejectDialog(modal);
+        } else if (m_running == 0) {
+            m_finished = true;
+            return;
+        }
+        QTimer::singleShot(0, this, &KeyScript::tick);
+        return;
+    }
+    const QString step = m_steps.takeFirst();
+    // A fresh timer for the next step: this one does not fire again while its slot is still
+    // inside a dialog's event loop.
+    QTimer::singleShot(0, this, &KeyScript::tick);
+    ++m_running;
+    send(step);
+    --m_running;
+}
+
+void KeyScript::record()
+{
+    QWidget* modal = QApplication::activeModalWidget();
+    if (modal && modal->isVisible() && modal != m_lastDialog) {
+        m_dialogs << seeDialog(modal);
+        m_lastDialog = modal;
+    }
+}
+
+void KeyScript::send(const QString& step)
+{
+    static const QString kinds = QStringLiteral("+-*~");
+    const int kind = kinds.indexOf(step.left(1));
+    const QKeySequence sequence(step.mid(1));
+    if (kind < 0 || step.size() < 2 || sequence.count() != 1) {
+        if (m_other)
+            m_other(step);
+        return;
+    }
+    QWidget* target = QApplication::activeModalWidget();
+    if (!target)
+        target = m_window;
+    if (!target || !target->windowHandle())
+        return;
+    const int key = sequence[0] & ~int(Qt::KeyboardModifierMask);
+    const auto modifiers = Qt::KeyboardModifiers(sequence[0] & int(Qt::KeyboardModifierMask));
+    const bool press = kind == 0 || kind == 2;
+    const bool autorepeat = kind >= 2;
+    // The platform's way in: it sends the ShortcutOverride before the press, as a keyboard does.
+    qt_handleKeyEvent(target->windowHandle(), press ? QEvent::KeyPress : QEvent::KeyRelease, key,
+        modifiers, QString(), autorepeat);
 }

@@ -17,6 +17,9 @@ struct SeenDialog
     QStringList buttons; ///< a message box's button texts, in order
 };
 
+/// What `dialog` shows.
+SeenDialog seeDialog(QWidget* dialog);
+
 /// Answers the next modal dialogs: waits for QApplication::activeModalWidget() to appear, records
 /// it and hands it to the next answer, which presses a button, fills a file dialog or closes it.
 /// Start it before the code that opens the dialogs; it works from the dialogs' own event loops.
@@ -56,5 +59,41 @@ private:
     int m_pollsPerDialog;
     int m_remainingPolls;
     QPointer<QWidget> m_lastAnswered;
+    QList<SeenDialog> m_dialogs;
+};
+
+/// Types `steps` the way a keyboard sends them, one step per turn of the event loop, into the
+/// window that has the keyboard: the active modal dialog, else `window`. The keys go through the
+/// platform's way in, so a press arrives as Qt's ShortcutOverride and then its KeyPress. A step
+/// that opens a modal dialog returns only when the dialog closes, and the steps after it go to
+/// that dialog from within its event loop, as a user's keys would.
+///
+/// Steps: "+F1" presses a key, "-F1" releases it, "*F1" is an autorepeat press, "~F1" an
+/// autorepeat release (key names as QKeySequence spells them, one key each); any other step is
+/// handed to `other`. Every modal dialog seen is recorded; a dialog still open after the last step
+/// is recorded and rejected, so that a test fails on what it saw instead of hanging.
+class KeyScript : public QObject
+{
+    Q_OBJECT
+public:
+    KeyScript(
+        QWidget* window, QStringList steps, std::function<void(const QString& step)> other = {});
+
+    /// True once every step ran and returned and no modal dialog is open.
+    bool finished() const { return m_finished; }
+    /// The titles of the modal dialogs seen, in order.
+    QStringList dialogTitles() const;
+
+private:
+    void tick();
+    void record();
+    void send(const QString& step);
+
+    QPointer<QWidget> m_window;
+    QStringList m_steps;
+    std::function<void(const QString&)> m_other;
+    int m_running = 0;
+    bool m_finished = false;
+    QPointer<QWidget> m_lastDialog;
     QList<SeenDialog> m_dialogs;
 };
