@@ -1,15 +1,12 @@
-// Registers the library's translation catalogue for as long as the library is loaded. A static
-// object is constructed when the loader maps the library and destroyed when it unmaps it, on
-// every platform.
+// Registers the library's translation catalogue for as long as the library is loaded.
 
 #include <startup/translationcenter.h>
 
 #include <QtGlobal>
 
+// Q_INIT_RESOURCE must not be used inside a namespace.
 static void initCatalogueResource()
 {
-    // The embedded catalogues must be there before Register may install them, and the order
-    // of static initialisation between source files is not fixed.
     Q_INIT_RESOURCE(tevframebase_translations);
 }
 
@@ -19,23 +16,6 @@ static void cleanupCatalogueResource()
 }
 
 namespace {
-
-const QString kCatalogue = QStringLiteral("TevFrameBase");
-
-struct CatalogueRegistration
-{
-    CatalogueRegistration()
-    {
-        initCatalogueResource();
-        TranslationCenter::Instance().Register(kCatalogue);
-    }
-    ~CatalogueRegistration()
-    {
-        TranslationCenter::Instance().Unregister(kCatalogue);
-        cleanupCatalogueResource();
-    }
-};
-
-const CatalogueRegistration registration;
-
+const CatalogueRegistration registration(
+    QStringLiteral("TevFrameBase"), initCatalogueResource, cleanupCatalogueResource);
 } // namespace

@@ -5,6 +5,7 @@
 #include <QDialogButtonBox>
 #include <QHeaderView>
 #include <QKeyEvent>
+#include <QPushButton>
 #include <QTableWidget>
 #include <QVBoxLayout>
 
@@ -88,6 +89,8 @@ int GuiCentral::ExecHotKeysDialog(QWidget* parent)
     }
     table->resizeColumnsToContents();
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, &dialog);
+    // Our own text: Qt's catalogue, which translates the standard button, is often not deployed.
+    buttons->button(QDialogButtonBox::Close)->setText(tr("&Close"));
     connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
     auto* layout = new QVBoxLayout(&dialog);
     layout->addWidget(table);

@@ -4,6 +4,8 @@
 #include <QLocale>
 #include <QTranslator>
 
+#include <utility>
+
 TranslationCenter& TranslationCenter::Instance()
 {
     static TranslationCenter center;
@@ -100,6 +102,23 @@ void TranslationCenter::uninstall(Entry& entry)
         QCoreApplication::removeTranslator(entry.translator);
     delete entry.translator;
     entry.translator = nullptr;
+}
+
+CatalogueRegistration::CatalogueRegistration(
+    QString catalogue, void (*initResource)(), void (*cleanupResource)())
+    : m_catalogue(std::move(catalogue))
+    , m_cleanupResource(cleanupResource)
+{
+    if (initResource)
+        initResource();
+    TranslationCenter::Instance().Register(m_catalogue);
+}
+
+CatalogueRegistration::~CatalogueRegistration()
+{
+    TranslationCenter::Instance().Unregister(m_catalogue);
+    if (m_cleanupResource)
+        m_cleanupResource();
 }
 
 namespace {

@@ -54,3 +54,22 @@ private:
     QMap<QString, Entry> m_entries;
     bool m_cleanupRegistered = false;
 };
+
+/// Keeps a library's catalogue registered while the library is loaded. A library defines one
+/// at namespace scope: it is constructed when the loader maps the library and destroyed when it
+/// unmaps it, on every platform. `initResource` and `cleanupResource` wrap the library's
+/// Q_INIT_RESOURCE / Q_CLEANUP_RESOURCE of its embedded catalogues, which must be there before
+/// Register may install them (the order of static initialisation between source files is not
+/// fixed); either may be null.
+class STARTUP_EXPORT CatalogueRegistration
+{
+public:
+    CatalogueRegistration(QString catalogue, void (*initResource)(), void (*cleanupResource)());
+    ~CatalogueRegistration();
+    CatalogueRegistration(const CatalogueRegistration&) = delete;
+    CatalogueRegistration& operator=(const CatalogueRegistration&) = delete;
+
+private:
+    QString m_catalogue;
+    void (*m_cleanupResource)();
+};

@@ -17,7 +17,7 @@
     </message>
     <message>
         <source>&amp;Open File</source>
-        <translation>Datei &amp;öffnen</translation>
+        <translation>Datei ö&amp;ffnen</translation>
     </message>
     <message>
         <source>Ctrl+O</source>
@@ -67,7 +67,7 @@
         <source>Replay tried to open a Mirel file but did not succeed. Perhaps the file transmission is not yet finished. Please try again later. 
 
 </source>
-        <translation>Replay konnte eine Mirel-Datei nicht öffnen. Vielleicht ist die Übertragung der Datei noch nicht abgeschlossen. Bitte versuchen Sie es später noch einmal. 
+        <translation>Die Wiedergabe konnte eine Mirel-Datei nicht öffnen. Möglicherweise ist die Übertragung der Datei noch nicht abgeschlossen. Bitte versuchen Sie es später erneut. 
 
 </translation>
     </message>
@@ -85,7 +85,7 @@
     </message>
     <message>
         <source>File: %1 is opened by another application!</source>
-        <translation>Datei: %1 ist von einer anderen Anwendung geöffnet!</translation>
+        <translation>Datei: %1 ist in einer anderen Anwendung geöffnet!</translation>
     </message>
     <message>
         <source>
@@ -127,12 +127,12 @@ Möchten Sie die Datei trotzdem öffnen?
     </message>
     <message>
         <source>Copy File Information</source>
-        <translation>Information zum Kopieren</translation>
+        <translation>Hinweis zum Kopieren</translation>
     </message>
     <message>
         <source>The destination filename: [%1] is equal to the current filename.
 Please specify a unique destination filename!</source>
-        <translation>Der Zieldateiname [%1] ist gleich dem aktuellen Dateinamen.
+        <translation>Der Zieldateiname [%1] stimmt mit dem aktuellen Dateinamen überein.
 Bitte geben Sie einen anderen Zieldateinamen an!</translation>
     </message>
     <message>
@@ -158,7 +158,7 @@ Bitte geben Sie einen anderen Zieldateinamen an!</translation>
     </message>
     <message>
         <source> Stoptime: </source>
-        <translation> Stoppzeit: </translation>
+        <translation> Endzeit: </translation>
     </message>
     <message>
         <source> Freq min: </source>
