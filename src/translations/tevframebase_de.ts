@@ -141,6 +141,10 @@ Bitte geben Sie einen anderen Zieldateinamen an!</translation>
         <translation>Diese Dateien wurden nicht kopiert:
 %1</translation>
     </message>
+    <message>
+        <source>%1 files dropped; only the first is opened: %2</source>
+        <translation>%1 Dateien abgelegt; nur die erste wird geöffnet: %2</translation>
+    </message>
 </context>
 <context>
     <name>CInfoBar</name>
