@@ -21,7 +21,7 @@ def source_of(code):
     body = "".join(line + "\n" for line in lines if not line.startswith("#include"))
     return ('#include "prelude.h"\n' + includes
             + "void MyWindow::snippet(QWidget* parent, Recording2::CHeaderData& header)\n"
-            + "{\n(void)parent;\n(void)header;\n" + body + "}\n")
+            + "{\n(void)parent;\n(void)header;\nMyWindow* window = this;\n(void)window;\n" + body + "}\n")
 
 
 def main():
