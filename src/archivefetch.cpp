@@ -2,26 +2,29 @@
 #include "cframemainwnd.h"
 
 #include <mirel/mirelclient.h>
+#include <startup/cfgcenter.h>
 
 #include <QDeadlineTimer>
 #include <QEventLoop>
 #include <QMessageBox>
 #include <QTimer>
 
+#include <memory>
+
 namespace ArchiveFetch {
 
 namespace {
-constexpr int kConnectTimeoutMs = 10000;
+constexpr int kDefaultConnectTimeoutMs = 10000;
 constexpr int kConnectPollMs = 20;
 
 // Waits for the connection without burning a core: the local loop sleeps until an event
 // arrives, and a short timer looks at the client, which only offers a polled state. The
-// deadline is monotonic, so a wait near midnight or across a clock change lasts 10 s as well.
+// deadline is monotonic, so a wait near midnight or across a clock change lasts as long.
 bool waitForConnection(const Mirel::MirelClient& client)
 {
     if (client.IsConnected())
         return true;
-    QDeadlineTimer deadline(kConnectTimeoutMs);
+    QDeadlineTimer deadline(connectTimeoutMs());
     QEventLoop loop;
     QTimer poll;
     QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
@@ -33,6 +36,20 @@ bool waitForConnection(const Mirel::MirelClient& client)
     return client.IsConnected();
 }
 } // namespace
+
+// The same rule as the client's settings: a set, non-empty environment variable wins.
+int connectTimeoutMs()
+{
+    QString text = qEnvironmentVariable("TEV_MIREL_CONNECT_TIMEOUT_MS");
+    if (text.isEmpty()) {
+        const std::unique_ptr<ICfg> cfg(CfgCenter::GetAppCfg().GetSubCfg(QStringLiteral("Mirel")));
+        if (cfg)
+            text = cfg->ReadString(QStringLiteral("ConnectTimeoutMs"), QString());
+    }
+    bool ok = false;
+    const int ms = text.toInt(&ok);
+    return ok && ms > 0 ? ms : kDefaultConnectTimeoutMs;
+}
 
 bool isArchiveName(const QString& name)
 {

@@ -29,8 +29,13 @@ struct Result
 /// True when `name` is an archive URL and an archive is configured.
 bool isArchiveName(const QString& name);
 
-/// Fetches `url` with a client of its own: waits up to 10 s for the connection (processing
-/// events), then asks for the file with a shared read lock. Boxes are parented to `parent`.
+/// Fetches `url` with a client of its own: waits up to connectTimeoutMs() for the connection
+/// (processing events), then asks for the file with a shared read lock. Boxes are parented to
+/// `parent`, except the transfer failure box, which has none.
 Result fetch(const QString& url, QWidget* parent);
+
+/// How long fetch() waits for the connection, in ms: `$TEV_MIREL_CONNECT_TIMEOUT_MS`, else
+/// "ConnectTimeoutMs" of the application configuration's "Mirel" group, else 10000.
+int connectTimeoutMs();
 
 } // namespace ArchiveFetch
