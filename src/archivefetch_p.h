@@ -16,7 +16,8 @@ enum class Outcome {
     /// The user was told why with a box ("Connection Error", "Mirel Error"): the archive may
     /// work again later, so the caller stops and keeps what it has.
     FailedWithMessage,
-    /// The archive does not know the URL, or the URL is not one: nothing was shown.
+    /// The archive answered that it has no such file, or the URL is not one: nothing was
+    /// shown. Never the result of an outage or a server fault.
     Unknown,
 };
 
