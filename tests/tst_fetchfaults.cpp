@@ -170,35 +170,44 @@ private slots:
     {
         QTest::addColumn<QString>("mode");
         QTest::addColumn<QString>("configured"); // "StallTimeoutMs"; "" keeps the environment's
+        QTest::addColumn<bool>("olderCopy"); // in the cache before; a failure must keep it
         QTest::addColumn<int>("error");
         QTest::addColumn<int>("minMs"); // the request must take at least this long
         QTest::addColumn<int>("maxMs"); // and end before this
-        QTest::newRow("closed after the headers") << "close-after-headers"
-                                                  << "" << ErrorTransferFailed << 0 << 4000;
+        QTest::newRow("closed after the headers, older copy kept")
+            << "close-after-headers"
+            << "" << true << ErrorTransferFailed << 0 << 4000;
         QTest::newRow("reset mid-body") << "reset-mid-body"
-                                        << "" << ErrorTransferFailed << 0 << 4000;
+                                        << "" << false << ErrorTransferFailed << 0 << 4000;
         QTest::newRow("chunked body cut off") << "chunked-cut"
-                                              << "" << ErrorTransferFailed << 0 << 4000;
+                                              << "" << false << ErrorTransferFailed << 0 << 4000;
         QTest::newRow("no answer at all") << "stall-before-headers"
-                                          << "" << ErrorStalled << 500 << 4000;
-        QTest::newRow("stall timeout from the configuration")
+                                          << "" << false << ErrorStalled << 500 << 4000;
+        QTest::newRow("stall timeout from the configuration, older copy kept")
             << "stall-mid-body"
-            << "300" << ErrorStalled << 300 << 4000;
+            << "300" << true << ErrorStalled << 300 << 4000;
         // 8 pieces 150 ms apart: longer in all than the stall timeout, never silent that long.
         QTest::newRow("slow but steady") << "slow"
-                                         << "" << NoError << 500 << 10000;
+                                         << "" << false << NoError << 500 << 10000;
     }
 
     void request()
     {
         QFETCH(QString, mode);
         QFETCH(QString, configured);
+        QFETCH(bool, olderCopy);
         QFETCH(int, error);
         QFETCH(int, minMs);
         QFETCH(int, maxMs);
         if (!configured.isEmpty()) {
             qunsetenv("TEV_MIREL_STALL_TIMEOUT_MS");
             setMirelSetting(QStringLiteral("StallTimeoutMs"), configured);
+        }
+        const QString target = m_cache->filePath(mode + "/run1.rec");
+        if (olderCopy) {
+            QVERIFY(QDir().mkpath(QFileInfo(target).path()));
+            QFile file(target);
+            QVERIFY(file.open(QIODevice::WriteOnly) && file.write("older copy") == 10);
         }
 
         MirelClient client;
@@ -210,14 +219,28 @@ private slots:
 
         QCOMPARE(client.GetError(), error);
         QVERIFY2(elapsed >= minMs && elapsed < maxMs, qPrintable(QString::number(elapsed)));
-        if (error == NoError) {
-            QCOMPARE(local, m_cache->filePath(mode + "/run1.rec"));
-            QCOMPARE(fileBytes(local), serverBody());
-            QCOMPARE(filesBelow(m_cache->path()), QStringList { mode + "/run1.rec" });
-        } else {
-            QVERIFY(local.isEmpty());
-            QCOMPARE(filesBelow(m_cache->path()), QStringList());
-        }
+        QCOMPARE(local, error == NoError ? target : QString());
+        const bool fileExpected = error == NoError || olderCopy;
+        QCOMPARE(filesBelow(m_cache->path()),
+            fileExpected ? QStringList { mode + "/run1.rec" } : QStringList());
+        if (fileExpected)
+            QCOMPARE(fileBytes(target), error == NoError ? serverBody() : "older copy");
+    }
+
+    // Deleting the client from an event that its blocked request processes ends the request
+    // at once, long before the stall timeout.
+    void clientDeletedDuringRequest()
+    {
+        qputenv("TEV_MIREL_STALL_TIMEOUT_MS", "20000");
+        auto client = std::make_unique<MirelClient>();
+        QTimer::singleShot(300, [&client] { client.reset(); });
+        QElapsedTimer timer;
+        timer.start();
+        QVERIFY(
+            client->RequestFile(MirelUrl(faultyUrl("stall-mid-body")), LockReadShared).isEmpty());
+        QVERIFY2(timer.elapsed() < 5000, qPrintable(QString::number(timer.elapsed())));
+        QVERIFY(!client); // it was the deletion that ended the request
+        QCOMPARE(filesBelow(m_cache->path()), QStringList());
     }
 
     // Opening a "mirel:" recent entry: an outage or a server fault is named in a box and the
