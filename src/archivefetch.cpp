@@ -2,26 +2,29 @@
 #include "cframemainwnd.h"
 
 #include <mirel/mirelclient.h>
+#include <startup/cfgcenter.h>
 
 #include <QDeadlineTimer>
 #include <QEventLoop>
 #include <QMessageBox>
 #include <QTimer>
 
+#include <memory>
+
 namespace ArchiveFetch {
 
 namespace {
-constexpr int kConnectTimeoutMs = 10000;
+constexpr int kDefaultConnectTimeoutMs = 10000;
 constexpr int kConnectPollMs = 20;
 
 // Waits for the connection without burning a core: the local loop sleeps until an event
 // arrives, and a short timer looks at the client, which only offers a polled state. The
-// deadline is monotonic, so a wait near midnight or across a clock change lasts 10 s as well.
+// deadline is monotonic, so a wait near midnight or across a clock change lasts as long.
 bool waitForConnection(const Mirel::MirelClient& client)
 {
     if (client.IsConnected())
         return true;
-    QDeadlineTimer deadline(kConnectTimeoutMs);
+    QDeadlineTimer deadline(connectTimeoutMs());
     QEventLoop loop;
     QTimer poll;
     QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
@@ -32,7 +35,55 @@ bool waitForConnection(const Mirel::MirelClient& client)
     loop.exec();
     return client.IsConnected();
 }
+
+// Tells why the archive could not say whether it has `url`. Only its "no such file" leads to
+// "not found": after an outage or a server fault the file may well be there.
+void showCheckFailed(Mirel::MirelError error, const QString& url, QWidget* parent)
+{
+    QString title = CFrameMainWnd::tr("Mirel Error");
+    QString text;
+    switch (error) {
+    case Mirel::ErrorNotConnected:
+        title = CFrameMainWnd::tr("Connection Error");
+        text = CFrameMainWnd::tr(
+            "The connection to Mirel broke off while asking for %1. Please try again later.")
+                   .arg(url);
+        break;
+    case Mirel::ErrorStalled:
+        title = CFrameMainWnd::tr("Connection Error");
+        text = CFrameMainWnd::tr(
+            "Mirel did not answer in time when asked for %1. Please try again later.")
+                   .arg(url);
+        break;
+    case Mirel::ErrorTransferFailed:
+        text = CFrameMainWnd::tr(
+            "Mirel answered with an error when asked for %1. Please try again later.")
+                   .arg(url);
+        break;
+    default:
+        // One arg() for both: a "%2" in the URL must stay as it is.
+        text = CFrameMainWnd::tr(
+            "Mirel could not be asked for %1 (error %2). Please try again later.")
+                   .arg(url, QString::number(error));
+        break;
+    }
+    QMessageBox::warning(parent, title, text, QMessageBox::Ok);
+}
 } // namespace
+
+// The same rule as the client's settings: a set, non-empty environment variable wins.
+int connectTimeoutMs()
+{
+    QString text = qEnvironmentVariable("TEV_MIREL_CONNECT_TIMEOUT_MS");
+    if (text.isEmpty()) {
+        const std::unique_ptr<ICfg> cfg(CfgCenter::GetAppCfg().GetSubCfg(QStringLiteral("Mirel")));
+        if (cfg)
+            text = cfg->ReadString(QStringLiteral("ConnectTimeoutMs"), QString());
+    }
+    bool ok = false;
+    const int ms = text.toInt(&ok);
+    return ok && ms > 0 ? ms : kDefaultConnectTimeoutMs;
+}
 
 bool isArchiveName(const QString& name)
 {
@@ -49,8 +100,15 @@ Result fetch(const QString& url, QWidget* parent)
     }
 
     const Mirel::MirelUrl archiveUrl(url);
-    if (!archiveUrl.isMirelUrl() || !client.IsValidURL(archiveUrl))
+    if (!archiveUrl.isMirelUrl())
         return { Outcome::Unknown, {} };
+    if (!client.IsValidURL(archiveUrl)) {
+        const Mirel::MirelError error = client.GetError();
+        if (error == Mirel::ErrorUnknownUrl)
+            return { Outcome::Unknown, {} };
+        showCheckFailed(error, url, parent);
+        return { Outcome::FailedWithMessage, {} };
+    }
 
     const QString localPath = client.RequestFile(archiveUrl, Mirel::LockReadShared);
     if (client.GetError() == Mirel::NoError && !localPath.isEmpty())

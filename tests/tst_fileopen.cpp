@@ -1,5 +1,4 @@
 #include "holdfile.h"
-#include "httpserver.h"
 #include "modaldialog.h"
 #include "testenvironment.h"
 #include "testframe.h"
@@ -229,72 +228,6 @@ private slots:
         frame->m_settings->recentFiles().clear();
         stale->trigger();
         QCOMPARE(frame->loads.size(), 1);
-    }
-
-    void archiveEntries_data()
-    {
-        QTest::addColumn<QString>("situation");
-        QTest::addColumn<QString>("boxTitle");
-        QTest::addColumn<bool>("keepsEntry");
-        QTest::addColumn<bool>("loaded");
-        QTest::newRow("fetched") << "fetched"
-                                 << "" << true << true;
-        QTest::newRow("unknown to the archive") << "unknown"
-                                                << "File Error" << false << false;
-        QTest::newRow("transfer failed") << "cache unwritable"
-                                         << "Mirel Error" << true << false;
-        QTest::newRow("no archive configured") << "unconfigured"
-                                               << "File Error" << false << false;
-        QTest::newRow("archive down") << "down"
-                                      << "Connection Error" << true << false;
-    }
-    void archiveEntries()
-    {
-        QFETCH(QString, situation);
-        QFETCH(QString, boxTitle);
-        QFETCH(bool, keepsEntry);
-        QFETCH(bool, loaded);
-        QTemporaryDir served;
-        QTemporaryDir cache;
-        writeFile(served.path() + QStringLiteral("/run1.rec"), "from the archive");
-        HttpServer server;
-        QVERIFY(server.start(served.path()));
-        qputenv("TEV_MIREL_SERVER", server.baseUrl().toUtf8());
-        qputenv("TEV_MIREL_CACHE", cache.path().toUtf8());
-        if (situation == QLatin1String("cache unwritable"))
-            qputenv("TEV_MIREL_CACHE", QFile::encodeName(path("not-a-folder")));
-        writeFile(path("not-a-folder"));
-        if (situation == QLatin1String("unconfigured"))
-            qunsetenv("TEV_MIREL_SERVER");
-        if (situation == QLatin1String("down")) {
-            qputenv("TEV_MIREL_SERVER",
-                QStringLiteral("http://127.0.0.1:%1").arg(HttpServer::freePort()).toUtf8());
-        }
-        const QString url = situation == QLatin1String("unknown")
-            ? QStringLiteral("mirel:/missing.rec")
-            : QStringLiteral("mirel:/run1.rec");
-
-        auto frame = makeFrame();
-        frame->callFrame = true;
-        frame->updateRecentFiles(url);
-        // The connection box comes only after the frame's 10 s wait for the archive.
-        ModalAnswer box(ModalAnswer::pressButton("OK"), 15000);
-        frame->m_fileMenu->actions().at(frame->m_firstRecentId)->trigger();
-        qunsetenv("TEV_MIREL_SERVER");
-        qunsetenv("TEV_MIREL_CACHE");
-
-        QCOMPARE(box.dialog().title, boxTitle);
-        QCOMPARE(frame->m_settings->recentFiles().contains(url), keepsEntry);
-        QCOMPARE(frame->loads.size(), loaded ? 1 : 0);
-        if (loaded) {
-            const LoadCall call = frame->loads.first();
-            QCOMPARE(fileBytes(call.fileName), QByteArray("from the archive"));
-            QCOMPARE(call.displayName, url);
-            QVERIFY(!call.isLocal);
-            QCOMPARE(frame->windowTitle(), QStringLiteral("App - [%1]").arg(url));
-            QCOMPARE(frame->m_fileName->GetValue(), call.fileName);
-        }
-        QCOMPARE(frame->m_fileLoaded->GetStringValue(), QStringLiteral("Off"));
     }
 
     // What the dialogs are started with; the stored open path itself never changes.

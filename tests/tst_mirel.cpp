@@ -25,24 +25,6 @@ void setAppSetting(const QString& key, const QString& value)
     QVERIFY(cfg && cfg->WriteString(key, value));
 }
 
-// Answers HEAD properly; a GET gets Content-Length 1000 but only 100 bytes, then the
-// connection is closed ("close") or held open in silence ("stall"). Prints its port.
-const char* const BrokenServerScript = R"(
-import socket, sys
-server = socket.create_server(('127.0.0.1', 0))
-print(server.getsockname()[1], flush=True)
-held = []
-head = b'HTTP/1.1 200 OK\r\nContent-Length: 1000\r\nConnection: close\r\n\r\n'
-while True:
-    conn, _ = server.accept()
-    if conn.recv(65536).startswith(b'HEAD'):
-        conn.sendall(head)
-        conn.close()
-        continue
-    conn.sendall(head + b'x' * 100)
-    conn.close() if sys.argv[1] == 'close' else held.append(conn)
-)";
-
 } // namespace
 
 class TestMirel : public QObject
@@ -241,53 +223,6 @@ private slots:
             QCOMPARE(fileBytes(local),
                 error == NoError ? m_files.value(url.archivePath())
                                  : "older copy, longer than the new one");
-    }
-
-    void brokenServer_data()
-    {
-        QTest::addColumn<QString>("mode");
-        QTest::addColumn<bool>("olderCopy");
-        QTest::addColumn<bool>("deleteClient"); // from a timer while RequestFile waits
-        QTest::addColumn<int>("error");
-        QTest::newRow("closes mid-body, older copy kept")
-            << "close" << true << false << ErrorTransferFailed;
-        QTest::newRow("stalls") << "stall" << false << false << ErrorStalled;
-        QTest::newRow("client deleted") << "stall" << false << true << ErrorCancelled;
-    }
-
-    void brokenServer()
-    {
-        QFETCH(QString, mode);
-        QFETCH(bool, olderCopy);
-        QFETCH(bool, deleteClient);
-        QFETCH(int, error);
-        QProcess server;
-        server.start("python3", { "-c", BrokenServerScript, mode });
-        QVERIFY(server.waitForReadyRead(5000));
-        qputenv("TEV_MIREL_SERVER", "http://127.0.0.1:" + server.readLine().trimmed() + "/");
-        qputenv("TEV_MIREL_STALL_TIMEOUT_MS", deleteClient ? "20000" : "500");
-        const QString local = m_cache->filePath("campaign/run1.rec");
-        if (olderCopy)
-            writeFile(local, "older copy");
-
-        auto client = std::make_unique<MirelClient>();
-        if (deleteClient)
-            QTimer::singleShot(300, [&client] { client.reset(); });
-        QElapsedTimer timer;
-        timer.start();
-        QVERIFY(
-            client->RequestFile(MirelUrl("mirel:/campaign/run1.rec"), LockReadShared).isEmpty());
-        QVERIFY2(timer.elapsed() < 5000, qPrintable(QString::number(timer.elapsed())));
-        if (deleteClient)
-            QVERIFY(!client); // it was the deletion that ended the request
-        else
-            QCOMPARE(client->GetError(), error);
-        QCOMPARE(filesBelow(m_cache->path()),
-            olderCopy ? QStringList { "campaign/run1.rec" } : QStringList());
-        if (olderCopy)
-            QCOMPARE(fileBytes(local), QByteArray("older copy"));
-        server.kill();
-        server.waitForFinished();
     }
 };
 

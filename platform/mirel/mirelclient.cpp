@@ -68,15 +68,15 @@ QString configuredCacheFolder()
     return QDir::cleanPath(QDir(folder).absolutePath());
 }
 
-int configuredStallTimeout()
+} // namespace
+
+int StallTimeoutMs()
 {
     bool ok = false;
     const int ms
         = setting("TEV_MIREL_STALL_TIMEOUT_MS", QStringLiteral("StallTimeoutMs")).toInt(&ok);
     return ok && ms > 0 ? ms : DefaultStallTimeoutMs;
 }
-
-} // namespace
 
 MirelUrl::MirelUrl(const QString& text)
     : m_text(text)
@@ -114,7 +114,7 @@ public:
     MirelClientPrivate()
         : server(configuredServer())
         , cacheFolder(configuredCacheFolder())
-        , stallTimeoutMs(configuredStallTimeout())
+        , stallTimeoutMs(StallTimeoutMs())
         , error(server.isValid() ? ErrorNotConnected : ErrorNotConfigured)
     {
         manager.setRedirectPolicy(QNetworkRequest::NoLessSafeRedirectPolicy);

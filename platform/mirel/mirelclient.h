@@ -14,18 +14,25 @@
 /// - server base URL, http or https: `$TEV_MIREL_SERVER`, else "Server";
 /// - cache folder: `$TEV_MIREL_CACHE`, else "CacheFolder", else the application's cache
 ///   location + "/mirel";
-/// - stall timeout in ms, default 30000: `$TEV_MIREL_STALL_TIMEOUT_MS`, else "StallTimeoutMs".
+/// - stall timeout in ms, default 30000: `$TEV_MIREL_STALL_TIMEOUT_MS`, else "StallTimeoutMs";
+/// - read by the frame library, not by the client: how long the frame waits for a new client
+///   to connect, in ms, default 10000: `$TEV_MIREL_CONNECT_TIMEOUT_MS`, else "ConnectTimeoutMs".
+/// A timeout that is not a positive number of milliseconds counts as not configured.
 namespace Mirel {
 
 using MirelError = int;
 
 constexpr MirelError NoError = 0;
 constexpr MirelError ErrorNotConfigured = 1; ///< no usable server base URL is configured
-constexpr MirelError ErrorNotConnected = 2; ///< the server gave no answer (refused, unreachable)
+/// The server gave no answer: refused, unreachable, or the connection closed or reset before
+/// the answer's headers.
+constexpr MirelError ErrorNotConnected = 2;
 constexpr MirelError ErrorInvalidUrl = 3; ///< not a mirel URL, or its path is rejected
-constexpr MirelError ErrorUnknownUrl = 4; ///< the server does not know the file (404, a folder)
+/// The server says the file does not exist (404, 410) or names a folder.
+constexpr MirelError ErrorUnknownUrl = 4;
 constexpr MirelError ErrorLockRefused = 5; ///< the lock cannot be granted by this archive
-constexpr MirelError ErrorTransferFailed = 6; ///< HTTP error, or the body ended early
+/// The server answered with another error status (5xx, 403, ...), or the body ended early.
+constexpr MirelError ErrorTransferFailed = 6;
 constexpr MirelError ErrorStalled = 7; ///< no bytes arrived for the stall timeout
 constexpr MirelError ErrorCancelled = 8; ///< the client was destroyed during the request
 constexpr MirelError ErrorCacheFile = 9; ///< the file could not be written into the cache
@@ -68,6 +75,9 @@ private:
 /// the result would not lie below `cacheFolder`.
 MIREL_EXPORT QString CachePath(const QString& cacheFolder, const MirelUrl& url);
 
+/// The stall timeout in ms a client created now would use (see the configuration above).
+MIREL_EXPORT int StallTimeoutMs();
+
 class MirelClientPrivate;
 
 /// A connection to the archive server. Live on the GUI thread; the blocking calls run a
@@ -90,7 +100,8 @@ public:
     /// True once the server answered, until a request finds it unreachable again.
     bool IsConnected() const;
     /// Asks the server (HEAD) whether it has the file. Blocks until the answer or until no
-    /// answer came for the stall timeout.
+    /// answer came for the stall timeout. False also when the server could not be asked:
+    /// GetError() is ErrorUnknownUrl only when the server said the file does not exist.
     bool IsValidURL(const MirelUrl& url);
     /// Downloads the file to <cache folder>/<archive path> and returns that path, empty on
     /// failure. Blocks until done. The body goes to a temporary file in the same folder that

@@ -145,6 +145,22 @@ Bitte geben Sie einen anderen Zieldateinamen an!</translation>
         <source>%1 files dropped; only the first is opened: %2</source>
         <translation>%1 Dateien abgelegt; nur die erste wird geöffnet: %2</translation>
     </message>
+    <message>
+        <source>The connection to Mirel broke off while asking for %1. Please try again later.</source>
+        <translation>Die Verbindung zu Mirel brach ab, während nach %1 gefragt wurde. Bitte versuchen Sie es später noch einmal.</translation>
+    </message>
+    <message>
+        <source>Mirel did not answer in time when asked for %1. Please try again later.</source>
+        <translation>Mirel hat auf die Frage nach %1 nicht rechtzeitig geantwortet. Bitte versuchen Sie es später noch einmal.</translation>
+    </message>
+    <message>
+        <source>Mirel answered with an error when asked for %1. Please try again later.</source>
+        <translation>Mirel hat auf die Frage nach %1 mit einem Fehler geantwortet. Bitte versuchen Sie es später noch einmal.</translation>
+    </message>
+    <message>
+        <source>Mirel could not be asked for %1 (error %2). Please try again later.</source>
+        <translation>Mirel konnte nicht nach %1 gefragt werden (Fehler %2). Bitte versuchen Sie es später noch einmal.</translation>
+    </message>
 </context>
 <context>
     <name>CInfoBar</name>
