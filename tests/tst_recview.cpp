@@ -2,14 +2,24 @@
 #include "modaldialog.h"
 #include "testenvironment.h"
 
+#include <dialogs/talvohelpmenu.h>
+#include <guicentral/guicentral.h>
 #include <recording/recfile.h>
 #include <values/tree.h>
 #include <values/valueselection.h>
 #include <valuewidgets/vcbutton.h>
 
 #include <QAction>
+#include <QActionGroup>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMenuBar>
+#include <QStatusBar>
+#include <QTableWidget>
+#include <QTranslator>
+#include <QXmlStreamReader>
+#include <QtEndian>
 #include <QtTest>
 
 #include <creplaybar.h>
@@ -18,12 +28,14 @@
 #include <recviewwindow.h>
 #include <replayengine.h>
 #include <samplegenerator.h>
+#include <sweepplot.h>
 #include <valueselmenu.h>
 
 namespace {
 
 constexpr int kSweeps = 6;
 constexpr int kLevels = 16;
+constexpr int kSweepBytes = 8 + 4 * kLevels; // a time stamp and the levels
 
 // Opens the frame's protected parts to the tests.
 class Window : public RecViewWindow
@@ -33,9 +45,12 @@ public:
         : RecViewWindow(QStringLiteral("App"), QStringLiteral("recview"), root)
     { }
     using CFrameMainWnd::m_currentFile;
+    using CFrameMainWnd::m_displayHotKeysId;
     using CFrameMainWnd::m_fileLoaded;
+    using CFrameMainWnd::m_resultPanelHotKeyId;
     using CFrameMainWnd::m_saveAsAction;
     using CFrameMainWnd::m_settings;
+    using CFrameMainWnd::m_statusLabel;
     using RecViewWindow::load;
 };
 
@@ -74,6 +89,27 @@ void writeAll(const QString& path, const QByteArray& data)
     QFile file(path);
     QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
     QCOMPARE(file.write(data), qint64(data.size()));
+}
+
+// True when `field` shows its whole text: with the cursor moved from the start to the end, the
+// text has not scrolled, so the cursor went exactly the text's width.
+bool showsWholeText(QLineEdit* field)
+{
+    field->setCursorPosition(0);
+    field->grab(); // a paint works out the scrolling
+    const int start = field->inputMethodQuery(Qt::ImCursorRectangle).toRect().center().x();
+    field->setCursorPosition(field->text().size());
+    field->grab();
+    const int end = field->inputMethodQuery(Qt::ImCursorRectangle).toRect().center().x();
+    return std::abs(end - start - field->fontMetrics().horizontalAdvance(field->text())) <= 1;
+}
+
+// Keys reach a window's shortcuts and its hot keys only while it is the active one.
+void activate(QWidget* window)
+{
+    window->show();
+    QApplication::setActiveWindow(window);
+    QVERIFY(QTest::qWaitForWindowActive(window));
 }
 
 // Clicks the replay-bar button `name`, the way a user drives the engine.
@@ -118,6 +154,16 @@ class TestRecView : public QObject
 
     QString path(const QString& name) const { return m_files.filePath(name); }
 
+    void writeRecording(const SampleGenerator::Description& description)
+    {
+        Recording2::CHeaderData header;
+        QVector<Recording2::CSweep> sweeps;
+        SampleGenerator::generate(description, header, sweeps);
+        QString error;
+        QVERIFY2(Recording2::WriteRecording(path(description.fileName), header, sweeps, &error),
+            qPrintable(error));
+    }
+
     std::unique_ptr<Window> makeWindow()
     {
         auto window = std::make_unique<Window>(QStringLiteral("/RecViewTest%1").arg(++m_roots));
@@ -158,15 +204,11 @@ private slots:
     {
         QCoreApplication::setApplicationName(QStringLiteral("tst_recview"));
         QVERIFY(m_files.isValid());
+        // Brings in the catalogue resource of the viewer's static library for the German test.
+        RecViewWindow::installTranslations();
         for (const auto& description :
-            { smallRecording("Alpha", 88e6), smallRecording("Beta", 430e6) }) {
-            Recording2::CHeaderData header;
-            QVector<Recording2::CSweep> sweeps;
-            SampleGenerator::generate(description, header, sweeps);
-            QString error;
-            QVERIFY2(Recording2::WriteRecording(path(description.fileName), header, sweeps, &error),
-                qPrintable(error));
-        }
+            { smallRecording("Alpha", 88e6), smallRecording("Beta", 430e6) })
+            writeRecording(description);
         m_first = path(QStringLiteral("Alpha.rec"));
         m_second = path(QStringLiteral("Beta.rec"));
     }
@@ -178,14 +220,14 @@ private slots:
         QTest::addColumn<int>("unit"); // the View entry triggered before the load, -1 none
         QTest::addColumn<QString>("freqMin");
         QTest::addColumn<QString>("freqMax");
-        QTest::newRow("default MHz") << -1 << "430.000000 MHz"
-                                     << "432.000000 MHz";
-        QTest::newRow("kHz") << 1 << "430000.000000 kHz"
-                             << "432000.000000 kHz";
-        QTest::newRow("Hz") << 2 << "430000000.000000 Hz"
-                            << "432000000.000000 Hz";
-        QTest::newRow("back to MHz") << 0 << "430.000000 MHz"
-                                     << "432.000000 MHz";
+        QTest::newRow("default MHz") << -1 << "430 MHz"
+                                     << "432 MHz";
+        QTest::newRow("kHz") << 1 << "430000 kHz"
+                             << "432000 kHz";
+        QTest::newRow("Hz") << 2 << "430000000 Hz"
+                            << "432000000 Hz";
+        QTest::newRow("back to MHz") << 0 << "430 MHz"
+                                     << "432 MHz";
     }
     void loadsARecording()
     {
@@ -196,6 +238,10 @@ private slots:
         QVERIFY(!window->m_saveAsAction->isEnabled());
         QVERIFY(!window->infoBar()->deviceName()->isEnabled());
         QVERIFY(!window->replayBar()->findChild<VCButton*>("Play")->isEnabled());
+        for (QAction* action : window->replayActions())
+            QVERIFY2(!action->isEnabled(), qPrintable(action->objectName()));
+        QCOMPARE(
+            window->plot()->message().section('\n', 0, 0), QStringLiteral("No recording loaded"));
         if (unit >= 0) {
             window->viewMenu()->actions().at(unit == 1 ? 2 : 1)->trigger(); // away first
             window->viewMenu()->actions().at(unit)->trigger();
@@ -208,24 +254,35 @@ private slots:
         QVERIFY(window->m_saveAsAction->isEnabled());
         QVERIFY(window->m_settings->recentFiles().contains(m_second));
         QVERIFY(window->lastError().isEmpty());
+        QVERIFY(window->warning().isEmpty());
+        QVERIFY(window->plot()->message().isEmpty());
         QCOMPARE(window->infoBar()->deviceName()->text(), QStringLiteral("Beta"));
         QCOMPARE(window->infoBar()->deviceType()->text(), QStringLiteral("T-Beta"));
         QCOMPARE(window->infoBar()->starttime()->text(), QStringLiteral("2024-03-01 12:00:00.000"));
         QCOMPARE(window->infoBar()->freqmin()->text(), freqMin);
         QCOMPARE(window->infoBar()->freqmax()->text(), freqMax);
+        QCOMPARE(window->plot()->axisEndLabels(),
+            QStringList({ freqMin.section(' ', 0, 0), freqMax.section(' ', 0, 0) }));
         QVERIFY(window->infoBar()->deviceName()->isEnabled());
         for (VCButton* button : window->replayBar()->findChildren<VCButton*>())
             QVERIFY2(button->isEnabled(), qPrintable(button->objectName()));
+        for (QAction* action : window->replayActions())
+            QVERIFY2(action->isEnabled(), qPrintable(action->objectName()));
         QCOMPARE(window->engine()->sweepCount(), kSweeps);
         QCOMPARE(window->engine()->currentIndex(), 0);
+        // The status bar tells what the plot does not: the numbers of the highest point.
+        const QVector<float>& first = window->engine()->sweeps().first().levels;
+        const float highest = *std::max_element(first.cbegin(), first.cend());
+        QVERIFY2(window->readout().contains(QString::number(double(highest), 'f', 1)),
+            qPrintable(window->readout()));
+        QVERIFY(!window->readout().contains(QStringLiteral("Sweep")));
 
-        // The unit can change after the load; the panel follows it.
+        // The unit can change after the load; the panel and the axis follow it.
         const int other = unit == 2 ? 0 : 2;
         window->viewMenu()->actions().at(other)->trigger();
         QCOMPARE(int(window->frequencyUnit()), other);
         QVERIFY(window->infoBar()->freqmin()->text() != freqMin);
-        for (int entry = 0; entry < 3; ++entry)
-            QCOMPARE(window->viewMenu()->actions().at(entry)->isChecked(), entry == other);
+        QVERIFY(window->plot()->axisEndLabels().first() != freqMin.section(' ', 0, 0));
     }
 
     void frequencyUnitIsRemembered()
@@ -239,11 +296,130 @@ private slots:
         QVERIFY(window->viewMenu()->actions().at(CInfoBar::ekHz)->isChecked());
     }
 
+    void unitEntriesAreExclusive_data()
+    {
+        QTest::addColumn<QString>("entries"); // View entries triggered, in order
+        QTest::addColumn<int>("checked");
+        QTest::newRow("none") << "" << 0;
+        QTest::newRow("kHz") << "1" << 1;
+        QTest::newRow("Hz, then kHz") << "2 1" << 1;
+        QTest::newRow("the checked one again stays") << "2 2" << 2;
+        QTest::newRow("round") << "1 2 0" << 0;
+    }
+    void unitEntriesAreExclusive()
+    {
+        QFETCH(QString, entries);
+        QFETCH(int, checked);
+        auto window = makeWindow();
+        QCOMPARE(
+            QKeySequence::mnemonic(window->viewMenu()->title()), QKeySequence(Qt::ALT | Qt::Key_V));
+        const QList<QAction*> units = window->viewMenu()->actions();
+        QCOMPARE(units.size(), 3);
+        // An exclusive group is what makes the style draw radio marks.
+        QActionGroup* group = units.first()->actionGroup();
+        QVERIFY(group);
+        QVERIFY(group->isExclusive());
+        for (QAction* unit : units)
+            QCOMPARE(unit->actionGroup(), group);
+        for (const QString& entry : entries.split(' ', Qt::SkipEmptyParts))
+            units.at(entry.toInt())->trigger();
+        for (int entry = 0; entry < units.size(); ++entry)
+            QCOMPARE(units.at(entry)->isChecked(), entry == checked);
+        QCOMPARE(int(window->frequencyUnit()), checked);
+    }
+
+    void frequencyNumber_data()
+    {
+        QTest::addColumn<double>("hz");
+        QTest::addColumn<QString>("unit");
+        QTest::addColumn<QString>("text");
+        // Recordings hold floats: the float nearest 2.4835 GHz is 2483500032 Hz.
+        const double ism = double(2.4835e9f);
+        QCOMPARE(ism, 2483500032.0);
+        QTest::newRow("float noise, MHz") << ism << "MHz"
+                                          << "2483.5";
+        QTest::newRow("float noise, kHz") << ism << "kHz"
+                                          << "2483500";
+        QTest::newRow("float noise, Hz") << ism << "Hz"
+                                         << "2483500000";
+        QTest::newRow("433.92 MHz") << double(433.92e6f) << "MHz"
+                                    << "433.92";
+        QTest::newRow("433.92 MHz in kHz") << double(433.92e6f) << "kHz"
+                                           << "433920";
+        QTest::newRow("87.5 MHz") << double(87.5e6f) << "MHz"
+                                  << "87.5";
+        QTest::newRow("whole MHz") << double(108e6f) << "MHz"
+                                   << "108";
+        QTest::newRow("below a MHz") << 9000.0 << "MHz"
+                                     << "0.009";
+        QTest::newRow("1 Hz in MHz") << 1.0 << "MHz"
+                                     << "0.000001";
+        QTest::newRow("zero") << 0.0 << "kHz"
+                              << "0";
+        QTest::newRow("an unknown unit is Hz") << double(2.4835e9f) << "GHz"
+                                               << "2483500000";
+    }
+    void frequencyNumber()
+    {
+        QFETCH(double, hz);
+        QFETCH(QString, unit);
+        QFETCH(QString, text);
+        QCOMPARE(SweepPlot::frequencyNumber(hz, unit), text);
+    }
+
+    void infoFieldsFitTheirText_data()
+    {
+        QTest::addColumn<QByteArray>("device");
+        QTest::addColumn<int>("unit");
+        QTest::addColumn<bool>("viewer"); // false: the bare panel, to show what is fitted
+        QTest::newRow("long name, MHz")
+            << QByteArray("Receiver on the north mast #12") << 0 << true;
+        QTest::newRow("long name, Hz") << QByteArray("Receiver on the north mast #12") << 2 << true;
+        QTest::newRow("short name, Hz") << QByteArray("A") << 2 << true;
+        QTest::newRow("bare panel") << QByteArray("Receiver on the north mast #12") << 2 << false;
+    }
+    void infoFieldsFitTheirText()
+    {
+        QFETCH(QByteArray, device);
+        QFETCH(int, unit);
+        QFETCH(bool, viewer);
+        SampleGenerator::Description description = smallRecording(device, 2.4e9);
+        description.fileName = QStringLiteral("fit.rec");
+        description.highestHz = 2.4835e9;
+        writeRecording(description);
+
+        if (!viewer) {
+            Recording2::CHeaderData header;
+            QVector<Recording2::CSweep> sweeps;
+            SampleGenerator::generate(description, header, sweeps);
+            CInfoBar bare;
+            bare.setHeaderData(&header, CInfoBar::eUnit(unit));
+            QVERIFY(!showsWholeText(bare.deviceName()));
+            QVERIFY(!showsWholeText(bare.freqmax()));
+            return;
+        }
+        auto window = makeWindow();
+        window->viewMenu()->actions().at(unit)->trigger();
+        QVERIFY(window->openFile(path(description.fileName)));
+        const CInfoBar* panel = window->infoBar();
+        const QList<QPair<QLineEdit*, int>> fields = { { panel->deviceName(), 70 },
+            { panel->deviceType(), 70 }, { panel->starttime(), 130 }, { panel->stoptime(), 130 },
+            { panel->freqmin(), 100 }, { panel->freqmax(), 100 } };
+        for (const auto& [field, libraryWidth] : fields) {
+            QVERIFY2(showsWholeText(field), qPrintable(field->objectName() + ": " + field->text()));
+            // Widened where needed, never narrower than the panel made it.
+            QVERIFY(field->width() >= libraryWidth);
+            if (field->fontMetrics().horizontalAdvance(field->text()) < libraryWidth / 2)
+                QCOMPARE(field->width(), libraryWidth);
+        }
+    }
+
     void refusesABadFile_data()
     {
-        QTest::addColumn<QString>("damage"); // truncated, foreign, version, missing
+        QTest::addColumn<QString>("damage");
         QTest::addColumn<bool>("loadedBefore");
-        for (const char* damage : { "truncated", "foreign", "version", "missing" }) {
+        for (const char* damage : { "header cut", "no complete sweep", "levels", "frequencies",
+                 "bytes after the end", "foreign", "version", "missing" }) {
             QTest::newRow(qPrintable(QStringLiteral("%1 after a good file").arg(damage)))
                 << damage << true;
             QTest::newRow(qPrintable(QStringLiteral("%1 first").arg(damage))) << damage << false;
@@ -256,8 +432,16 @@ private slots:
         const QString bad = path(QStringLiteral("bad-%1.rec").arg(damage));
         QFile::remove(bad);
         QByteArray data = readAll(m_second);
-        if (damage == QLatin1String("truncated"))
-            writeAll(bad, data.left(data.size() - 7));
+        if (damage == QLatin1String("header cut"))
+            writeAll(bad, data.left(60));
+        else if (damage == QLatin1String("no complete sweep"))
+            writeAll(bad, data.left(Recording2::iREC_HEADER_BYTES + kSweepBytes - 1));
+        else if (damage == QLatin1String("levels")) // and cut short: the header decides
+            writeAll(bad, data.replace(8, 4, QByteArray(4, '\0')).left(data.size() - 7));
+        else if (damage == QLatin1String("frequencies"))
+            writeAll(bad, data.replace(12, 4, QByteArray("\xff\xff\xff\x7f", 4)).left(500));
+        else if (damage == QLatin1String("bytes after the end"))
+            writeAll(bad, data + QByteArray(kSweepBytes / 2, '\0'));
         else if (damage == QLatin1String("foreign"))
             writeAll(bad, QByteArray("\x89PNG\r\n\x1a\n").append(200, 'x'));
         else if (damage == QLatin1String("version"))
@@ -275,6 +459,7 @@ private slots:
         }
         const QString title = window->windowTitle();
         const QString device = window->infoBar()->deviceName()->text();
+        const QString message = window->plot()->message();
 
         ModalAnswer answer(ModalAnswer::pressButton(QStringLiteral("OK")));
         QVERIFY(!window->load(bad, QString(), true));
@@ -286,6 +471,9 @@ private slots:
 
         QCOMPARE(window->windowTitle(), title);
         QCOMPARE(window->infoBar()->deviceName()->text(), device);
+        QCOMPARE(window->plot()->message(), message);
+        QCOMPARE(message.isEmpty(), loadedBefore);
+        QVERIFY(window->warning().isEmpty());
         QVERIFY(!window->m_settings->recentFiles().contains(bad));
         QCOMPARE(window->hasRecording(), loadedBefore);
         QCOMPARE(window->m_currentFile, loadedBefore ? m_first : QString());
@@ -295,6 +483,259 @@ private slots:
             window->replayBar()->findChild<VCButton*>("Step Forward")->isEnabled(), loadedBefore);
         QCOMPARE(window->engine()->sweepCount(), loadedBefore ? kSweeps : 0);
         QCOMPARE(window->engine()->currentIndex(), loadedBefore ? 1 : -1);
+    }
+
+    void opensARecordingCutShort_data()
+    {
+        QTest::addColumn<qint64>("size"); // bytes kept of the recording
+        QTest::addColumn<quint32>("announced"); // 0: as written
+        QTest::addColumn<int>("complete");
+        const qint64 whole = Recording2::iREC_HEADER_BYTES + kSweeps * kSweepBytes;
+        QTest::newRow("inside the last sweep") << whole - 7 << 0u << kSweeps - 1;
+        QTest::newRow("in a time stamp") << whole - kSweepBytes + 3 << 0u << kSweeps - 1;
+        QTest::newRow("after three sweeps")
+            << Recording2::iREC_HEADER_BYTES + 3 * kSweepBytes << 0u << 3;
+        QTest::newRow("one sweep and a bit")
+            << Recording2::iREC_HEADER_BYTES + kSweepBytes + 1 << 0u << 1;
+        QTest::newRow("an absurd count") << whole << 0xffffffffu << kSweeps;
+    }
+    void opensARecordingCutShort()
+    {
+        QFETCH(qint64, size);
+        QFETCH(quint32, announced);
+        QFETCH(int, complete);
+        QByteArray data = readAll(m_second).left(int(size));
+        if (announced) {
+            char count[4];
+            qToLittleEndian(announced, count);
+            data.replace(20, 4, count, 4);
+        }
+        const QString cut = path(QStringLiteral("cut.rec"));
+        writeAll(cut, data);
+        const QVector<Recording2::CSweep> expected = sweepsOf(smallRecording("Beta", 430e6));
+
+        auto window = makeWindow();
+        ModalAnswer unexpected(QList<ModalAnswer::Answer> {}, 200);
+        QVERIFY(window->openFile(cut));
+        QVERIFY(!unexpected.seen());
+        QVERIFY(window->hasRecording());
+        QCOMPARE(window->m_fileLoaded->GetStringValue(), QStringLiteral("On"));
+        QCOMPARE(window->engine()->sweepCount(), complete);
+        for (int i = 0; i < complete; ++i)
+            QCOMPARE(window->engine()->sweeps().at(i).levels, expected.at(i).levels);
+        QCOMPARE(window->warning(),
+            QStringLiteral("Recording cut short: %1 of %2 sweeps")
+                .arg(complete)
+                .arg(announced ? announced : quint32(kSweeps)));
+        QCOMPARE(window->infoBar()->deviceName()->text(), QStringLiteral("Beta"));
+        window->engine()->gotoEnd();
+        QCOMPARE(window->engine()->currentIndex(), complete - 1);
+
+        // A whole recording after it clears the warning.
+        QVERIFY(window->openFile(m_first));
+        QVERIFY(window->warning().isEmpty());
+        QCOMPARE(window->engine()->sweepCount(), kSweeps);
+    }
+
+    void replayKeys_data()
+    {
+        QTest::addColumn<QString>("button"); // the bar button the entry presses
+        QTest::addColumn<QString>("before"); // bar presses first
+        QTest::addColumn<int>("index");
+        QTest::addColumn<int>("mode"); // ReplayEngine::Mode
+        const int stopped = int(ReplayEngine::Mode::Stopped);
+        QTest::newRow("play") << "Play"
+                              << "" << 0 << int(ReplayEngine::Mode::Playing);
+        QTest::newRow("play again pauses") << "Play"
+                                           << "play" << 0 << stopped;
+        QTest::newRow("fast play") << "Fast Play"
+                                   << "" << 0 << int(ReplayEngine::Mode::FastPlaying);
+        QTest::newRow("stop") << "Stop"
+                              << "fplay" << 0 << stopped;
+        QTest::newRow("step forward") << "Step Forward"
+                                      << "fwd" << 2 << stopped;
+        QTest::newRow("step back") << "Step Rewind"
+                                   << "end" << kSweeps - 2 << stopped;
+        QTest::newRow("begin") << "Goto Begin"
+                               << "end" << 0 << stopped;
+        QTest::newRow("end") << "Goto End"
+                             << "" << kSweeps - 1 << stopped;
+    }
+    void replayKeys()
+    {
+        QFETCH(QString, button);
+        QFETCH(QString, before);
+        QFETCH(int, index);
+        QFETCH(int, mode);
+        auto window = makeWindow();
+        window->engine()->setIntervals(60000, 60000);
+        QVERIFY(window->load(m_first, QString(), true));
+        activate(window.get());
+
+        // The frame's keys: its hot keys, its own entries' shortcuts, the menu mnemonics.
+        QSet<QKeySequence> frameKeys;
+        const QVector<int> ours = window->replayHotKeyIds();
+        for (const GuiCentral::HotKey& key : GuiCentral::Instance().HotKeys()) {
+            if (!ours.contains(key.id))
+                frameKeys << key.key;
+        }
+        for (QAction* action : window->findChildren<QAction*>()) {
+            if (!window->replayActions().contains(action) && !action->shortcut().isEmpty())
+                frameKeys << action->shortcut();
+        }
+        for (QAction* menu : window->menuBar()->actions())
+            frameKeys << QKeySequence::mnemonic(menu->text());
+        for (const QKeySequence& key :
+            { QKeySequence(Qt::Key_F1), QKeySequence(Qt::SHIFT | Qt::Key_F1),
+                QKeySequence(Qt::Key_Space), QKeySequence(Qt::ALT | Qt::Key_F4),
+                QKeySequence(Qt::CTRL | Qt::Key_O), QKeySequence(Qt::CTRL | Qt::Key_A) })
+            QVERIFY2(frameKeys.contains(key), qPrintable(key.toString()));
+
+        QAction* entry = nullptr;
+        QSet<QKeySequence> replayKeys;
+        for (QAction* action : window->replayActions()) {
+            QVERIFY2(!action->shortcut().isEmpty(), qPrintable(action->objectName()));
+            QVERIFY2(
+                !frameKeys.contains(action->shortcut()), qPrintable(action->shortcut().toString()));
+            replayKeys << action->shortcut();
+            if (action->objectName() == button)
+                entry = action;
+        }
+        QCOMPARE(replayKeys.size(), window->replayActions().size());
+        QVERIFY(entry);
+        const QKeySequence key = entry->shortcut();
+        auto* target = window->replayBar()->findChild<VCButton*>(button);
+        QVERIFY(target->toolTip().contains(key.toString(QKeySequence::NativeText)));
+        // Listed in the hot-key list, so that Shift+F1 tells it.
+        bool listed = false;
+        for (const GuiCentral::HotKey& hotKey : GuiCentral::Instance().HotKeys())
+            listed = listed || (ours.contains(hotKey.id) && hotKey.key == key && hotKey.listed);
+        QVERIFY(listed);
+
+        runWords(window->replayBar(), before);
+        QTest::keyClick(window.get(), Qt::Key(key[0] & ~Qt::KeyboardModifierMask),
+            Qt::KeyboardModifiers(key[0] & Qt::KeyboardModifierMask));
+        QCOMPARE(window->engine()->currentIndex(), index);
+        QCOMPARE(int(window->engine()->mode()), mode);
+    }
+
+    void replayKeysNeedARecording()
+    {
+        auto window = makeWindow();
+        activate(window.get());
+        QTest::keyClick(window.get(), Qt::Key_P, Qt::ControlModifier);
+        QTest::keyClick(window.get(), Qt::Key_End);
+        QCOMPARE(window->engine()->mode(), ReplayEngine::Mode::Stopped);
+        QCOMPARE(window->engine()->currentIndex(), -1);
+    }
+
+    void spaceTogglesThePanel_data()
+    {
+        QTest::addColumn<int>("presses");
+        QTest::addColumn<bool>("typing"); // the focus is in a text field
+        QTest::addColumn<bool>("hidden");
+        QTest::newRow("once") << 1 << false << true;
+        QTest::newRow("twice") << 2 << false << false;
+        QTest::newRow("three times") << 3 << false << true;
+        QTest::newRow("typing in a text field") << 1 << true << false;
+    }
+    void spaceTogglesThePanel()
+    {
+        QFETCH(int, presses);
+        QFETCH(bool, typing);
+        QFETCH(bool, hidden);
+        auto window = makeWindow();
+        QVERIFY(window->load(m_first, QString(), true));
+        auto* edit = new QLineEdit;
+        window->statusBar()->addPermanentWidget(edit);
+        activate(window.get());
+        QWidget* target = window.get();
+        if (typing) {
+            edit->setFocus();
+            QTRY_VERIFY(edit->hasFocus());
+            target = edit;
+        }
+        for (int i = 0; i < presses; ++i)
+            QTest::keyClick(target, Qt::Key_Space);
+        QCOMPARE(window->infoBar()->isHidden(), hidden);
+        QCOMPARE(edit->text(), QString(typing ? presses : 0, QLatin1Char(' ')));
+        // The frame's own answer to the id, for front ends that call it.
+        if (!typing)
+            QVERIFY(window->onHotKey(window->m_resultPanelHotKeyId));
+    }
+
+    void keysShowTheHotKeyList_data()
+    {
+        QTest::addColumn<int>("modifiers");
+        QTest::newRow("Shift+F1") << int(Qt::ShiftModifier);
+        QTest::newRow("F1") << int(Qt::NoModifier);
+    }
+    void keysShowTheHotKeyList()
+    {
+        QFETCH(int, modifiers);
+        auto window = makeWindow();
+        activate(window.get());
+        QStringList keys;
+        ModalAnswer answer([&keys, modifiers](QWidget* dialog) {
+            if (auto* table = dialog->findChild<QTableWidget*>()) {
+                for (int row = 0; row < table->rowCount(); ++row)
+                    keys << table->item(row, 0)->text();
+            }
+            // Pressed again over the list, the key must not stack a second list on it.
+            QTest::keyClick(dialog, Qt::Key_F1, Qt::KeyboardModifiers(modifiers));
+            QTest::qWait(50);
+            ModalAnswer::rejectDialog(dialog);
+        });
+        QTest::keyClick(window.get(), Qt::Key_F1, Qt::KeyboardModifiers(modifiers));
+        QTRY_VERIFY(answer.seen());
+        QTest::qWait(100); // time for a second list, which must not come
+        QCOMPARE(answer.dialogs().size(), 1);
+        QCOMPARE(answer.dialog().objectName, QStringLiteral("HotKeysDialog"));
+        for (const QKeySequence& key :
+            { QKeySequence(Qt::SHIFT | Qt::Key_F1), QKeySequence(Qt::Key_Space),
+                QKeySequence(Qt::CTRL | Qt::Key_P), QKeySequence(Qt::Key_Right) })
+            QVERIFY2(
+                keys.contains(key.toString(QKeySequence::NativeText)), qPrintable(keys.join('|')));
+    }
+
+    void aboutSitsBesideAboutQt()
+    {
+        auto window = makeWindow();
+        auto* help = window->findChild<TalvoHelpMenu*>();
+        QVERIFY(help);
+        const QList<QAction*> entries = help->actions();
+        const int about = entries.indexOf(window->aboutAction());
+        QVERIFY(about >= 0);
+        QCOMPARE(entries.value(about + 1), help->aboutQtAction());
+
+        ModalAnswer answer(ModalAnswer::pressButton(QStringLiteral("OK")));
+        window->aboutAction()->trigger();
+        QVERIFY(answer.seen());
+        QCOMPARE(answer.dialog().title, QStringLiteral("About Recording Viewer"));
+        QVERIFY(answer.dialog().text.contains(RecViewWindow::version()));
+        QVERIFY(!RecViewWindow::version().isEmpty());
+    }
+
+    void legendNamesWhatIsDrawn_data()
+    {
+        QTest::addColumn<QString>("presses");
+        QTest::addColumn<QStringList>("entries");
+        QTest::newRow("sweep only") << "" << QStringList { "Sweep" };
+        QTest::newRow("peak hold") << "peak" << QStringList { "Sweep", "Peak hold" };
+        QTest::newRow("level line") << "level" << QStringList { "Sweep", "Level line" };
+        QTest::newRow("all") << "level peak" << QStringList { "Sweep", "Peak hold", "Level line" };
+        QTest::newRow("peak hold off again")
+            << "peak level peak" << QStringList { "Sweep", "Level line" };
+    }
+    void legendNamesWhatIsDrawn()
+    {
+        QFETCH(QString, presses);
+        QFETCH(QStringList, entries);
+        auto window = makeWindow();
+        QVERIFY(window->plot()->legendEntries().isEmpty());
+        QVERIFY(window->load(m_first, QString(), true));
+        runWords(window->replayBar(), presses);
+        QCOMPARE(window->plot()->legendEntries(), entries);
     }
 
     void opensAnArchiveRecording()
@@ -567,6 +1008,80 @@ private slots:
             QVERIFY(QFile::exists(QString(first.at(i)).replace(".rec", ".avl")));
         }
         QCOMPARE(devices.size(), first.size());
+    }
+
+    void germanTexts()
+    {
+        // What TranslationCenter does for TEV_LANG=de_DE.
+        QTranslator german;
+        QVERIFY(german.load(QLocale(QStringLiteral("de_DE")), QStringLiteral("recview"),
+            QStringLiteral("_"), QStringLiteral(":/translations")));
+        QVERIFY(QCoreApplication::installTranslator(&german));
+        auto window = makeWindow();
+        const QString noRecording = window->plot()->message();
+        const QString idle = window->m_statusLabel->text();
+        QVERIFY(window->load(m_second, QString(), true));
+        runWords(window->replayBar(), QStringLiteral("peak level"));
+        const QString title = window->viewMenu()->title();
+        const QString replay = window->replayMenu()->title();
+        const QStringList legend = window->plot()->legendEntries();
+        const QString state = window->m_statusLabel->text();
+        const QString about = window->aboutAction()->text();
+        const QString objectNames = window->viewMenu()->objectName() + '|'
+            + window->replayMenu()->objectName() + '|'
+            + window->replayActions().at(0)->objectName();
+        QCoreApplication::removeTranslator(&german);
+
+        QCOMPARE(title, QStringLiteral("&Ansicht"));
+        QCOMPARE(replay, QStringLiteral("&Wiedergabe"));
+        QCOMPARE(noRecording.section('\n', 0, 0), QStringLiteral("Keine Aufzeichnung geladen"));
+        QCOMPARE(idle, QStringLiteral("Bereit"));
+        QCOMPARE(legend, QStringList({ "Sweep", "Spitzenwerte", "Pegellinie" }));
+        QCOMPARE(state, QStringLiteral("Angehalten"));
+        QVERIFY2(about.startsWith(QStringLiteral("Ü")), qPrintable(about));
+        QCOMPARE(objectNames, QStringLiteral("View|Replay|Play"));
+    }
+
+    void catalogueIsComplete()
+    {
+        // lupdate over the sources into a copy: a text without its translation comes out
+        // unfinished (new texts arrive that way).
+        QTemporaryDir work;
+        const QString copy = work.filePath(QStringLiteral("recview_de.ts"));
+        QVERIFY(
+            QFile::copy(QStringLiteral(RECVIEW_SOURCE_DIR "/translations/recview_de.ts"), copy));
+        QFile::setPermissions(copy, QFile::ReadOwner | QFile::WriteOwner);
+        QProcess lupdate;
+        lupdate.start(QStringLiteral(LUPDATE_EXECUTABLE),
+            { QStringLiteral("-silent"), QStringLiteral("-locations"), QStringLiteral("none"),
+                QStringLiteral(RECVIEW_SOURCE_DIR), QStringLiteral("-ts"), copy });
+        QVERIFY(lupdate.waitForFinished(60000));
+        QCOMPARE(lupdate.exitCode(), 0);
+
+        QFile file(copy);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QXmlStreamReader xml(&file);
+        QString source;
+        QStringList untranslated;
+        int messages = 0;
+        while (!xml.atEnd()) {
+            if (xml.readNext() != QXmlStreamReader::StartElement)
+                continue;
+            if (xml.name() == QLatin1String("source")) {
+                source = xml.readElementText();
+                ++messages;
+            } else if (xml.name() == QLatin1String("translation")) {
+                const QString type = xml.attributes().value(QLatin1String("type")).toString();
+                const bool gone
+                    = type == QLatin1String("vanished") || type == QLatin1String("obsolete");
+                const QString text = xml.readElementText();
+                if (!gone && (type == QLatin1String("unfinished") || text.isEmpty()))
+                    untranslated << source;
+            }
+        }
+        QVERIFY2(!xml.hasError(), qPrintable(xml.errorString()));
+        QVERIFY(messages > 30);
+        QVERIFY2(untranslated.isEmpty(), qPrintable(untranslated.join(QLatin1String(" | "))));
     }
 };
 

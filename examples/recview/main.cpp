@@ -78,14 +78,21 @@ int main(int argc, char* argv[])
 
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("recview"));
+    QApplication::setApplicationVersion(RecViewWindow::version());
+    RecViewWindow::installTranslations();
     const QString file = argc == 2 ? QString::fromLocal8Bit(argv[1]) : QString();
     const bool offscreen = QGuiApplication::platformName() == QLatin1String("offscreen");
 
-    auto* window = new RecViewWindow(
-        QStringLiteral("Recording Viewer"), QStringLiteral("recview"), QStringLiteral("/RecView"));
+    auto* window
+        = new RecViewWindow(QCoreApplication::translate("RecViewWindow", "Recording Viewer"),
+            QStringLiteral("recview"), QStringLiteral("/RecView"));
     window->setInteractive(!offscreen);
+    // Room for the panel and a readable plot; set before the start-up sequence, so that a size
+    // the frame restores or chooses itself wins.
+    window->resize(1040, 640);
     window->initialize(true);
-    window->resize(900, 560);
+    if (offscreen)
+        window->resize(1040, 640); // the same picture on every machine
 
     if (offscreen) {
         // The picture shows every trace: peak hold and level detect on, a few sweeps played.

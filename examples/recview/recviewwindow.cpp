@@ -2,12 +2,18 @@
 
 #include "sweepplot.h"
 
+#include <dialogs/talvohelpmenu.h>
+#include <guicentral/guicentral.h>
 #include <mirel/mirelclient.h>
-#include <recording/recfile.h>
+#include <startup/translationcenter.h>
 #include <values/tree.h>
 #include <values/valueselection.h>
 
+#include <QAbstractButton>
 #include <QAction>
+#include <QActionGroup>
+#include <QApplication>
+#include <QGridLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -15,7 +21,10 @@
 #include <QMessageBox>
 #include <QSplitter>
 #include <QStatusBar>
+#include <QStyle>
+#include <QStyleOptionFrame>
 #include <QTextStream>
+#include <QTimer>
 
 #include <algorithm>
 #include <cmath>
@@ -24,10 +33,36 @@
 #include <limits>
 #include <valueselmenu.h>
 
+// Outside any namespace, as Q_INIT_RESOURCE requires: the catalogue lives in this static
+// library, and only a reference from code that is linked keeps it in the program.
+static void initTranslationResources()
+{
+    Q_INIT_RESOURCE(recview_translations);
+}
+
 namespace {
 const QString kUnitName = QStringLiteral("FreqUnit");
 const QString kArchivePrefix = QStringLiteral("mirel:");
 const char* const kUnitTexts[] = { "MHz", "kHz", "Hz" };
+
+// The Replay menu: each entry presses the bar button of that name. None of the keys is one of
+// the frame's (F1, Shift+F1, Space, Alt+F4, Ctrl+O, Ctrl+A) or a menu mnemonic (Alt+letter).
+struct ReplayCommand
+{
+    const char* button; // the bar button's object name
+    const char* text;
+    int key;
+    bool separatorBefore;
+};
+const ReplayCommand kReplayCommands[] = {
+    { "Play", QT_TRANSLATE_NOOP("RecViewWindow", "&Play / Pause"), Qt::CTRL | Qt::Key_P, false },
+    { "Fast Play", QT_TRANSLATE_NOOP("RecViewWindow", "&Fast Play"), Qt::CTRL | Qt::Key_F, false },
+    { "Stop", QT_TRANSLATE_NOOP("RecViewWindow", "&Stop"), Qt::Key_Escape, false },
+    { "Step Rewind", QT_TRANSLATE_NOOP("RecViewWindow", "Step &Back"), Qt::Key_Left, true },
+    { "Step Forward", QT_TRANSLATE_NOOP("RecViewWindow", "Step F&orward"), Qt::Key_Right, false },
+    { "Goto Begin", QT_TRANSLATE_NOOP("RecViewWindow", "Go to &Begin"), Qt::Key_Home, true },
+    { "Goto End", QT_TRANSLATE_NOOP("RecViewWindow", "Go to &End"), Qt::Key_End, false },
+};
 
 // The level-detect threshold of a recording: well above its typical level, so that only the
 // peaks cross it. The median of the first sweep stands for the noise floor.
@@ -38,6 +73,35 @@ float defaultThreshold(const QVector<Recording2::CSweep>& sweeps)
     QVector<float> levels = sweeps.first().levels;
     std::nth_element(levels.begin(), levels.begin() + levels.size() / 2, levels.end());
     return std::round(levels.at(levels.size() / 2) + 20.0f);
+}
+
+// The width a line edit needs to show `text` whole, worked out as QLineEdit::sizeHint does.
+int widthToShow(const QLineEdit* field, const QString& text)
+{
+    constexpr int kLineEditMargin = 2; // QLineEdit's own margin on either side of the text
+    const QMargins textMargins = field->textMargins();
+    const QMargins contentsMargins = field->contentsMargins();
+    const QFontMetrics metrics = field->fontMetrics();
+    const QSize contents(metrics.horizontalAdvance(text) + 2 * kLineEditMargin + textMargins.left()
+            + textMargins.right() + contentsMargins.left() + contentsMargins.right()
+            + 1, // the cursor
+        metrics.height());
+    QStyleOptionFrame option;
+    option.initFrom(field);
+    option.rect = field->rect();
+    option.lineWidth
+        = field->hasFrame() ? field->style()->pixelMetric(QStyle::PM_DefaultFrameWidth) : 0;
+    option.midLineWidth = 0;
+    option.state |= QStyle::State_Sunken;
+    option.features = QStyleOptionFrame::None;
+    return field->style()->sizeFromContents(QStyle::CT_LineEdit, &option, contents, field).width();
+}
+
+QString withoutMnemonic(QString text)
+{
+    return text.replace(QLatin1String("&&"), QLatin1String("\x01"))
+        .remove(QLatin1Char('&'))
+        .replace(QLatin1Char('\x01'), QLatin1Char('&'));
 }
 } // namespace
 
@@ -50,6 +114,7 @@ RecViewWindow::RecViewWindow(QString appName, QString cfgName, QString valueRoot
     connect(m_engine.get(), &ReplayEngine::frameChanged, this, &RecViewWindow::showFrame);
     connect(
         m_engine.get(), &ReplayEngine::displayChanged, this, &RecViewWindow::showDisplayOptions);
+    connect(m_engine.get(), &ReplayEngine::modeChanged, this, &RecViewWindow::showReplayState);
 }
 
 RecViewWindow::~RecViewWindow()
@@ -66,6 +131,21 @@ RecViewWindow::~RecViewWindow()
     }
     // Before the bar's buttons go, so that they hear the end of the values they are bound to.
     m_engine.reset();
+}
+
+void RecViewWindow::installTranslations()
+{
+    static bool registered = false;
+    if (registered)
+        return;
+    registered = true;
+    initTranslationResources();
+    TranslationCenter::Instance().Register(QStringLiteral("recview"));
+}
+
+QString RecViewWindow::version()
+{
+    return QStringLiteral(RECVIEW_VERSION);
 }
 
 void RecViewWindow::createUnitValue()
@@ -87,24 +167,77 @@ void RecViewWindow::createUnitValue()
         m_unit->AddObserver(this);
 }
 
+void RecViewWindow::initMenuBar()
+{
+    CFrameMainWnd::initMenuBar();
+
+    // The frame builds the help menu; the viewer's own About goes beside "About Qt".
+    if (auto* help = findChild<TalvoHelpMenu*>()) {
+        m_aboutAction = new QAction(tr("&About Recording Viewer"), this);
+        m_aboutAction->setObjectName(QStringLiteral("About Recording Viewer"));
+        m_aboutAction->setMenuRole(QAction::AboutRole);
+        connect(m_aboutAction, &QAction::triggered, this, &RecViewWindow::showAbout);
+        help->insertAction(help->aboutQtAction(), m_aboutAction);
+    }
+
+    // Listed only: the menu entries deliver the keys, so the handler lets them pass.
+    const QString group = tr("Replay");
+    for (QAction* action : replayActions()) {
+        const int key = action->shortcut()[0];
+        m_replayHotKeyIds << GuiCentral::Instance().AddHotKey(
+            Qt::Key(key & ~Qt::KeyboardModifierMask), unsigned(key & Qt::KeyboardModifierMask),
+            this, withoutMnemonic(action->text()), group, false, true);
+    }
+}
+
 void RecViewWindow::initSplitterWindow()
 {
     CFrameMainWnd::initSplitterWindow();
     m_splitter->setOrientation(Qt::Vertical);
     m_infoBar = new CInfoBar(nullptr, nullptr, "File Info");
     m_infoBar->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
+    // The panel's grid spreads its columns over the whole width, which tears each label from
+    // its field; an empty last column takes the room instead.
+    if (auto* grid = qobject_cast<QGridLayout*>(m_infoBar->layout()))
+        grid->setColumnStretch(grid->columnCount(), 1);
+    const QLineEdit* fields[] = { m_infoBar->deviceName(), m_infoBar->deviceType(),
+        m_infoBar->starttime(), m_infoBar->stoptime(), m_infoBar->freqmin(), m_infoBar->freqmax() };
+    for (size_t i = 0; i < m_libraryFieldWidths.size(); ++i)
+        m_libraryFieldWidths[i] = fields[i]->minimumWidth();
     m_plot = new SweepPlot;
     m_splitter->addWidget(m_infoBar);
     m_splitter->addWidget(m_plot);
     m_splitter->setStretchFactor(1, 1);
     m_splitter->setCollapsible(1, false);
     showDisplayOptions();
+    if (!m_hasRecording)
+        showNoRecording();
+}
+
+void RecViewWindow::initStatusBar()
+{
+    CFrameMainWnd::initStatusBar();
+    m_warningLabel = new QLabel(statusBar());
+    m_warningLabel->setObjectName(QStringLiteral("Warning"));
+    QPalette warningColours = m_warningLabel->palette();
+    warningColours.setColor(QPalette::WindowText, QColor(176, 0, 0));
+    m_warningLabel->setPalette(warningColours);
+    m_readoutLabel = new QLabel(statusBar());
+    m_readoutLabel->setObjectName(QStringLiteral("Readout"));
+    for (QLabel* label : { m_warningLabel, m_readoutLabel }) {
+        statusBar()->addWidget(label, label == m_readoutLabel ? 1 : 0);
+        // Added while the frame's "Ready" shows, the label is hidden as if by hand, and the
+        // status bar would never show it again; hidden by the status bar itself, it comes
+        // back when a message goes.
+        label->setAttribute(Qt::WA_WState_ExplicitShowHide, false);
+    }
+    showReplayState();
 }
 
 void RecViewWindow::insertMenus()
 {
     m_viewMenu = new ValueSelMenu;
-    m_viewMenu->setTitle(tr("View"));
+    m_viewMenu->setTitle(tr("&View"));
     m_viewMenu->setObjectName(QStringLiteral("View"));
     const QString unitTexts[]
         = { tr("Frequencies in MHz"), tr("Frequencies in kHz"), tr("Frequencies in Hz") };
@@ -117,7 +250,35 @@ void RecViewWindow::insertMenus()
     m_viewMenu->SetPersistant(CInfoBar::eMHz, CInfoBar::eMHz);
     for (int key = CInfoBar::eMHz; key <= CInfoBar::eHz; ++key)
         m_viewMenu->SetCheckable(key);
+    // One unit at a time: an exclusive group draws the entries as radio items.
+    m_unitGroup = new QActionGroup(m_viewMenu);
+    m_unitGroup->setExclusive(true);
+    for (QAction* entry : m_viewMenu->actions())
+        m_unitGroup->addAction(entry);
     menuBar()->addMenu(m_viewMenu);
+
+    m_replayMenu = menuBar()->addMenu(tr("&Replay"));
+    m_replayMenu->setObjectName(QStringLiteral("Replay"));
+    for (const ReplayCommand& command : kReplayCommands) {
+        if (command.separatorBefore)
+            m_replayMenu->addSeparator();
+        QAction* action = m_replayMenu->addAction(tr(command.text));
+        const QString button = QLatin1String(command.button);
+        action->setObjectName(button);
+        action->setShortcut(QKeySequence(command.key));
+        action->setEnabled(m_hasRecording);
+        // Through the button, as a click: the same road, and a disabled button stays dead.
+        connect(action, &QAction::triggered, this, [this, button] {
+            auto* target = m_replayBar ? m_replayBar->findChild<QAbstractButton*>(button) : nullptr;
+            if (target && target->isEnabled())
+                target->click();
+        });
+        if (auto* target
+            = m_replayBar ? m_replayBar->findChild<QAbstractButton*>(button) : nullptr) {
+            target->setToolTip(QStringLiteral("%1 (%2)").arg(
+                target->toolTip(), action->shortcut().toString(QKeySequence::NativeText)));
+        }
+    }
 }
 
 void RecViewWindow::insertMainBar()
@@ -126,6 +287,71 @@ void RecViewWindow::insertMainBar()
     m_replayBar->setObjectName(QStringLiteral("Replay Operations"));
     m_replayBar->addDockWindow();
     m_replayBar->enableAction(m_hasRecording);
+}
+
+bool RecViewWindow::onHotKey(int id)
+{
+    if (id == m_resultPanelHotKeyId) {
+        if (!m_infoBar || !keysAreForThisWindow())
+            return false;
+        const bool hide = !m_infoBar->isHidden();
+        m_infoBar->setHidden(hide);
+        if (hide)
+            statusBar()->showMessage(tr("Information panel hidden; Space shows it again"), 3000);
+        else
+            statusBar()->clearMessage();
+        return true;
+    }
+    if (id == m_displayHotKeysId || id == m_helpHotKeyId) {
+        // Shown from the event loop, not from inside the key's delivery: a dialog run in here
+        // takes the key's release, after which the hot-key service offers the key press that
+        // follows once more, and a second list opens when the first one closes. A press while
+        // the list is open would stack a second one on it.
+        const QWidget* modal = QApplication::activeModalWidget();
+        if (!m_hotKeyListPending
+            && (!modal || modal->objectName() != QLatin1String("HotKeysDialog"))) {
+            m_hotKeyListPending = true;
+            QTimer::singleShot(0, this, [this] {
+                m_hotKeyListPending = false;
+                GuiCentral::Instance().ExecHotKeysDialog(this);
+            });
+        }
+        return true;
+    }
+    return CFrameMainWnd::onHotKey(id);
+}
+
+bool RecViewWindow::keysAreForThisWindow() const
+{
+    if (QApplication::activeModalWidget() || QApplication::activePopupWidget()
+        || QApplication::activeWindow() != this)
+        return false;
+    // Text input (an editable line edit, a spin box) enables input methods; Space is the
+    // user's there.
+    const QWidget* focus = QApplication::focusWidget();
+    return !(focus && focus->testAttribute(Qt::WA_InputMethodEnabled));
+}
+
+QList<QAction*> RecViewWindow::replayActions() const
+{
+    QList<QAction*> actions;
+    if (m_replayMenu) {
+        for (QAction* action : m_replayMenu->actions()) {
+            if (!action->isSeparator())
+                actions << action;
+        }
+    }
+    return actions;
+}
+
+QString RecViewWindow::warning() const
+{
+    return m_warningLabel ? m_warningLabel->text() : QString();
+}
+
+QString RecViewWindow::readout() const
+{
+    return m_readoutLabel ? m_readoutLabel->text() : QString();
 }
 
 CInfoBar::eUnit RecViewWindow::frequencyUnit() const
@@ -146,6 +372,7 @@ void RecViewWindow::Update(Observable* observable, TChangeCode code)
         m_unitAdded = false;
     } else if (code == CC_Changed) {
         showHeader();
+        showFrame(m_engine->currentIndex());
     }
 }
 
@@ -184,17 +411,17 @@ bool RecViewWindow::openFile(const QString& nameOrUrl)
 bool RecViewWindow::load(const QString& fileName, const QString& displayName, bool isLocal)
 {
     const QString shownName = displayName.isEmpty() ? fileName : displayName;
-    Recording2::CHeaderData header;
-    QVector<Recording2::CSweep> sweeps;
+    RecordingContents contents;
     QString error;
-    if (!Recording2::ReadSweeps(fileName, header, sweeps, &error)) {
+    if (!readRecording(fileName, contents, &error)) {
         m_lastError = error;
         reportLoadError(shownName, error);
         return false;
     }
 
     m_lastError.clear();
-    m_header = header;
+    m_header = contents.header;
+    m_announcedSweeps = contents.announcedSweeps;
     m_hasRecording = true;
     // An archive recording is known by its URL: the local copy is the cache's, and save as
     // fetches the URL again.
@@ -205,28 +432,35 @@ bool RecViewWindow::load(const QString& fileName, const QString& displayName, bo
         m_saveAsAction->setEnabled(true);
     if (m_infoBar)
         m_infoBar->enabled(true);
-    if (m_replayBar)
-        m_replayBar->enableAction(true);
+    enableReplay(true);
     statusBar()->clearMessage();
+    if (m_warningLabel) {
+        m_warningLabel->setText(contents.isCutShort() ? tr("Recording cut short: %1 of %2 sweeps")
+                                                            .arg(contents.sweeps.size())
+                                                            .arg(contents.announcedSweeps)
+                                                      : QString());
+    }
 
     float lowest = std::numeric_limits<float>::infinity();
     float highest = -lowest;
-    for (const Recording2::CSweep& sweep : sweeps) {
+    for (const Recording2::CSweep& sweep : contents.sweeps) {
         for (float level : sweep.levels) {
             lowest = std::min(lowest, level);
             highest = std::max(highest, level);
         }
     }
     if (m_plot) {
-        m_plot->setFrequencyRange(header.freqMin(), header.freqMax());
+        m_plot->setMessage(QString());
+        m_plot->setFrequencyRange(m_header.freqMin(), m_header.freqMax());
         if (std::isfinite(lowest) && std::isfinite(highest))
             m_plot->setLevelRange(
                 std::floor(lowest / 10.0) * 10.0, std::ceil(highest / 10.0) * 10.0 + 10.0);
     }
-    m_engine->setLevelThreshold(defaultThreshold(sweeps));
+    m_engine->setLevelThreshold(defaultThreshold(contents.sweeps));
     showHeader();
-    m_engine->setSweeps(std::move(sweeps));
+    m_engine->setSweeps(std::move(contents.sweeps));
     showDisplayOptions();
+    showReplayState();
     return true;
 }
 
@@ -240,20 +474,39 @@ void RecViewWindow::reportLoadError(const QString& name, const QString& reason)
         tr("The recording %1 cannot be shown:\n%2").arg(name, reason), QMessageBox::Ok);
 }
 
+void RecViewWindow::enableReplay(bool enable)
+{
+    if (m_replayBar)
+        m_replayBar->enableAction(enable);
+    for (QAction* action : replayActions())
+        action->setEnabled(enable);
+}
+
 void RecViewWindow::showHeader()
 {
+    const QString unit = QLatin1String(kUnitTexts[frequencyUnit()]);
     if (m_infoBar && m_hasRecording) {
         m_infoBar->setHeaderData(&m_header, frequencyUnit());
-        // The fields are narrow: show where the texts begin (the date, the leading digits).
-        for (QLineEdit* field :
-            { m_infoBar->deviceName(), m_infoBar->deviceType(), m_infoBar->starttime(),
-                m_infoBar->stoptime(), m_infoBar->freqmin(), m_infoBar->freqmax() }) {
-            field->setCursorPosition(0);
-            field->setToolTip(field->text());
-        }
+        // The panel prints the float's every digit (2483.500032 MHz); show what was recorded.
+        m_infoBar->setFreqmin(
+            SweepPlot::frequencyNumber(m_header.freqMin(), unit) + QLatin1Char(' ') + unit);
+        m_infoBar->setFreqmax(
+            SweepPlot::frequencyNumber(m_header.freqMax(), unit) + QLatin1Char(' ') + unit);
+        fitInfoFields();
     }
     if (m_plot)
-        m_plot->setFrequencyUnit(QLatin1String(kUnitTexts[frequencyUnit()]));
+        m_plot->setFrequencyUnit(unit);
+}
+
+void RecViewWindow::fitInfoFields()
+{
+    QLineEdit* const fields[] = { m_infoBar->deviceName(), m_infoBar->deviceType(),
+        m_infoBar->starttime(), m_infoBar->stoptime(), m_infoBar->freqmin(), m_infoBar->freqmax() };
+    for (size_t i = 0; i < m_libraryFieldWidths.size(); ++i) {
+        QLineEdit* field = fields[i];
+        field->setFixedWidth(std::max(m_libraryFieldWidths[i], widthToShow(field, field->text())));
+        field->setCursorPosition(0);
+    }
 }
 
 void RecViewWindow::showFrame(int index)
@@ -268,13 +521,31 @@ void RecViewWindow::showFrame(int index)
         m_plot->setTrace(sweep ? sweep->levels : QVector<float>(), caption);
         m_plot->setPeakTrace(m_engine->peakLevels());
     }
-    if (m_statusLabel) {
-        QString status = caption;
-        if (m_engine->levelDetected())
-            status
-                += tr("   level above %1 dBm").arg(double(m_engine->levelThreshold()), 0, 'f', 1);
-        m_statusLabel->setText(status.isEmpty() ? QStringLiteral("Idle") : status);
+    if (!m_readoutLabel)
+        return;
+    if (!sweep || sweep->levels.isEmpty()) {
+        m_readoutLabel->clear();
+        return;
     }
+    // The plot shows the shape; the numbers of its highest point are for the status bar.
+    const QVector<float>& levels = sweep->levels;
+    const int highest = int(std::max_element(levels.cbegin(), levels.cend()) - levels.cbegin());
+    const int bins = levels.size();
+    const double low = m_header.freqMin();
+    const double span = double(m_header.freqMax()) - low;
+    const double hz = bins > 1 ? low + highest * span / (bins - 1) : low;
+    const QString unit = QLatin1String(kUnitTexts[frequencyUnit()]);
+    const double divisor = SweepPlot::unitDivisor(unit);
+    // No finer than the bins: to the power of ten below their spacing (40 kHz bins: 10 kHz).
+    const double binWidth = bins > 1 ? span / (bins - 1) / divisor : 0.0;
+    const int exponent = binWidth > 0.0 ? int(std::floor(std::log10(binWidth))) : 0;
+    const double resolution = std::pow(10.0, exponent);
+    const QString frequency = QString::number(
+        std::round(hz / divisor / resolution) * resolution, 'f', std::max(0, -exponent));
+    const QString level = QString::number(double(levels.at(highest)), 'f', 1);
+    m_readoutLabel->setText(m_engine->levelDetected()
+            ? tr("Maximum %1 dBm at %2 %3, above the level line").arg(level, frequency, unit)
+            : tr("Maximum %1 dBm at %2 %3").arg(level, frequency, unit));
 }
 
 void RecViewWindow::showDisplayOptions()
@@ -285,4 +556,49 @@ void RecViewWindow::showDisplayOptions()
     m_plot->setThreshold(m_engine->levelDetect() ? double(m_engine->levelThreshold())
                                                  : std::numeric_limits<double>::quiet_NaN());
     showFrame(m_engine->currentIndex());
+}
+
+void RecViewWindow::showReplayState()
+{
+    if (!m_statusLabel)
+        return;
+    if (!m_hasRecording) {
+        m_statusLabel->setText(tr("Idle"));
+        return;
+    }
+    switch (m_engine->mode()) {
+    case ReplayEngine::Mode::Playing:
+        m_statusLabel->setText(tr("Playing"));
+        break;
+    case ReplayEngine::Mode::FastPlaying:
+        m_statusLabel->setText(tr("Fast play"));
+        break;
+    case ReplayEngine::Mode::Stopped:
+        m_statusLabel->setText(tr("Stopped"));
+        break;
+    }
+}
+
+void RecViewWindow::showNoRecording()
+{
+    if (!m_plot)
+        return;
+    QString message = tr("No recording loaded");
+    if (m_fileMenu && m_openAction) {
+        message += QLatin1Char('\n')
+            + tr("Open one with %1 > %2 (%3)")
+                  .arg(withoutMnemonic(m_fileMenu->title()), withoutMnemonic(m_openAction->text()),
+                      m_openAction->shortcut().toString(QKeySequence::NativeText));
+    }
+    m_plot->setMessage(message);
+}
+
+void RecViewWindow::showAbout()
+{
+    QMessageBox::about(this, tr("About Recording Viewer"),
+        tr("<h3>Recording Viewer %1</h3>"
+           "<p>Replays spectrum recordings (.rec files) sweep by sweep, with peak hold and "
+           "level detection.</p>"
+           "<p>The demo front end of the TevFrameBase window library, built with Qt %2.</p>")
+            .arg(version(), QLatin1String(QT_VERSION_STR)));
 }
