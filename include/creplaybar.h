@@ -61,9 +61,11 @@ protected:
     QMainWindow* m_pMainWindow = nullptr; // not owned
 
 private:
-    VCButton* addPushButton(const char* label, const char* suffix, const char* const* picture);
+    // Every picture comes with its twice-size drawing for screens of twice the density.
+    VCButton* addPushButton(const char* label, const char* suffix, const char* const* picture,
+        const char* const* pictureTwice);
     VCOneOfButton* addOneOfButton(const char* label, const char* suffix, const char* item,
-        const char* otherItem, const char* const* selectedPicture,
-        const char* const* unselectedPicture);
+        const char* otherItem, const char* const* selectedPicture, const char* const* selectedTwice,
+        const char* const* unselectedPicture, const char* const* unselectedTwice);
     VCButton* buttonAt(int index) const;
 };

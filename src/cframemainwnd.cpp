@@ -4,6 +4,7 @@
 #include "csettings.h"
 #include "framestate_p.h"
 #include "framevalues_p.h"
+#include "pictures_p.h"
 #include "tevvaluenames.h"
 
 #include <dialogs/talvohelpmenu.h>
@@ -31,7 +32,9 @@ using FrameValues::releaseValue;
 
 namespace {
 #include "pictures/fileopen.xpm"
+#include "pictures/fileopen@2x.xpm"
 #include "pictures/filesaveas.xpm"
+#include "pictures/filesaveas@2x.xpm"
 
 const QString kDefaultFolder = QStringLiteral("c:\\temp");
 const QString kFileScheme = QStringLiteral("file:");
@@ -161,7 +164,8 @@ void CFrameMainWnd::initMainBar()
     m_mainToolBar->setObjectName(QStringLiteral("File Operations"));
     addToolBar(m_mainToolBar);
 
-    m_openAction = new QAction(QIcon(QPixmap(fileopen_xpm)), tr("&Open File"), this);
+    m_openAction
+        = new QAction(Pictures::icon(fileopen_xpm, fileopen_2x_xpm), tr("&Open File"), this);
     m_openAction->setObjectName(QStringLiteral("Open File"));
     // Kept translatable as the frame has always had them; a translation must stay a key
     // sequence Qt can parse without its own catalogue, so the German one keeps "Ctrl".
@@ -169,7 +173,8 @@ void CFrameMainWnd::initMainBar()
     m_openAction->setStatusTip(tr("Open an existing file"));
     connect(m_openAction, SIGNAL(triggered()), this, SLOT(slotLoad()));
 
-    m_saveAsAction = new QAction(QIcon(QPixmap(filesaveas_xpm)), tr("&Save as file..."), this);
+    m_saveAsAction = new QAction(
+        Pictures::icon(filesaveas_xpm, filesaveas_2x_xpm), tr("&Save as file..."), this);
     m_saveAsAction->setObjectName(QStringLiteral("Save as file"));
     m_saveAsAction->setShortcut(QKeySequence(tr("Ctrl+A"), QKeySequence::NativeText));
     m_saveAsAction->setStatusTip(tr("Save as file..."));

@@ -90,8 +90,6 @@ private slots:
         QCOMPARE(frame.m_saveAsAction->shortcut(), QKeySequence(QStringLiteral("Ctrl+A")));
         QVERIFY(!frame.m_saveAsAction->isEnabled());
         QCOMPARE(frame.m_exitAction->shortcut(), QKeySequence(QStringLiteral("Alt+F4")));
-        QCOMPARE(frame.m_openAction->icon().availableSizes(), QList<QSize> { QSize(16, 13) });
-        QCOMPARE(frame.m_saveAsAction->icon().availableSizes(), QList<QSize> { QSize(16, 16) });
 
         QCOMPARE(frame.m_statusLabel->text(), QStringLiteral("Idle"));
         QCOMPARE(frame.statusBar()->currentMessage(), QStringLiteral("Ready"));

@@ -120,6 +120,26 @@ private slots:
         QVERIFY(shows(button, unselectedXpm));
     }
 
+    void picturesOfSeveralSizes()
+    {
+        values::ValueSelection* value = makeSelection({ "PLAY", "STOP" }, "PLAY");
+        VCOneOfButton button(QString(), nullptr, selectedXpm, unselectedXpm);
+        button.SetSelection_ValuePath(value->GetPath(), "PLAY", "STOP");
+        // The larger size first: the button must pick the smallest, not the first. The new
+        // pictures swap the looks, so that the old ones cannot pass for them.
+        QPixmap large(8, 4);
+        large.fill(Qt::red);
+        QIcon selected(large);
+        selected.addPixmap(QPixmap(unselectedXpm));
+        QIcon unselected(large);
+        unselected.addPixmap(QPixmap(selectedXpm));
+        button.SetPictures(selected, unselected);
+        QCOMPARE(button.iconSize(), QSize(2, 1));
+        QVERIFY(shows(button, unselectedXpm));
+        value->Select(QStringLiteral("STOP"));
+        QVERIFY(shows(button, selectedXpm));
+    }
+
     void endingValueDropsTheBinding()
     {
         values::ValueSelection* value = makeSelection({ "ON", "OFF" }, "ON");

@@ -76,6 +76,10 @@ int main(int argc, char* argv[])
         return 2;
     }
 
+    // Qt 5 scales for a dense screen and hands out the library's twice-size pictures only when
+    // asked, before the application object exists.
+    QCoreApplication::setAttribute(Qt::AA_EnableHighDpiScaling);
+    QCoreApplication::setAttribute(Qt::AA_UseHighDpiPixmaps);
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("recview"));
     QApplication::setApplicationVersion(RecViewWindow::version());

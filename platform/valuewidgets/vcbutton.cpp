@@ -5,6 +5,8 @@
 
 #include <QPixmap>
 
+#include <algorithm>
+
 VCButton::VCButton(QWidget* parent, const QString& label, bool autoRepeat)
     : QToolButton(parent)
 {
@@ -41,6 +43,18 @@ void VCButton::SetDefaultPicture(const char* const* xpm)
     if (!picture.isNull())
         setIconSize(picture.size());
     setIcon(QIcon(picture));
+}
+
+void VCButton::SetDefaultPicture(const QIcon& picture)
+{
+    const QList<QSize> sizes = picture.availableSizes();
+    const auto smallest
+        = std::min_element(sizes.begin(), sizes.end(), [](const QSize& a, const QSize& b) {
+              return a.width() * a.height() < b.width() * b.height();
+          });
+    if (smallest != sizes.end())
+        setIconSize(*smallest);
+    setIcon(picture);
 }
 
 void VCButton::setEnabled(bool enabled)

@@ -37,6 +37,9 @@ public:
 
     /// Shows the XPM picture `xpm` (copied; null shows none).
     void SetDefaultPicture(const char* const* xpm);
+    /// Shows `picture`. Its smallest size becomes the icon size; larger sizes in it are the same
+    /// picture for screens of higher density.
+    void SetDefaultPicture(const QIcon& picture);
 
     /// Enables or disables the button. Call it through a VCButton pointer: QWidget's version is
     /// not virtual, and derived buttons refresh their look here.

@@ -35,6 +35,15 @@ bool VCOneOfButton::SetSelection_ValuePath(
     return SetValueSelection_ValuePath(path);
 }
 
+void VCOneOfButton::SetPictures(const QIcon& selectedPicture, const QIcon& unselectedPicture)
+{
+    m_selectedPicture = selectedPicture;
+    m_unselectedPicture = unselectedPicture;
+    // Sizes the button as a default picture would, then shows the look of the current state.
+    SetDefaultPicture(selectedPicture);
+    Refresh();
+}
+
 bool VCOneOfButton::IsItemSelected() const
 {
     const values::ValueSelection* selection = GetValueSelection();

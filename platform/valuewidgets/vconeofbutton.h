@@ -27,6 +27,10 @@ public:
     /// that the selection lacks is simply never selected.
     bool SetSelection_ValuePath(const QString& path, const QString& item, QString otherItem);
 
+    /// Replaces both pictures, for icons that carry more than one size: the smallest size of
+    /// `selectedPicture` becomes the icon size.
+    void SetPictures(const QIcon& selectedPicture, const QIcon& unselectedPicture);
+
     const QString& GetItem() const { return m_item; }
     const QString& GetOtherItem() const { return m_otherItem; }
     /// True while bound and the button's item is current.
