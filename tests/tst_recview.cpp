@@ -18,7 +18,6 @@
 #include <QStatusBar>
 #include <QTableWidget>
 #include <QTranslator>
-#include <QXmlStreamReader>
 #include <QtEndian>
 #include <QtTest>
 
@@ -1040,48 +1039,6 @@ private slots:
         QCOMPARE(state, QStringLiteral("Angehalten"));
         QVERIFY2(about.startsWith(QStringLiteral("Ü")), qPrintable(about));
         QCOMPARE(objectNames, QStringLiteral("View|Replay|Play"));
-    }
-
-    void catalogueIsComplete()
-    {
-        // lupdate over the sources into a copy: a text without its translation comes out
-        // unfinished (new texts arrive that way).
-        QTemporaryDir work;
-        const QString copy = work.filePath(QStringLiteral("recview_de.ts"));
-        QVERIFY(
-            QFile::copy(QStringLiteral(RECVIEW_SOURCE_DIR "/translations/recview_de.ts"), copy));
-        QFile::setPermissions(copy, QFile::ReadOwner | QFile::WriteOwner);
-        QProcess lupdate;
-        lupdate.start(QStringLiteral(LUPDATE_EXECUTABLE),
-            { QStringLiteral("-silent"), QStringLiteral("-locations"), QStringLiteral("none"),
-                QStringLiteral(RECVIEW_SOURCE_DIR), QStringLiteral("-ts"), copy });
-        QVERIFY(lupdate.waitForFinished(60000));
-        QCOMPARE(lupdate.exitCode(), 0);
-
-        QFile file(copy);
-        QVERIFY(file.open(QIODevice::ReadOnly));
-        QXmlStreamReader xml(&file);
-        QString source;
-        QStringList untranslated;
-        int messages = 0;
-        while (!xml.atEnd()) {
-            if (xml.readNext() != QXmlStreamReader::StartElement)
-                continue;
-            if (xml.name() == QLatin1String("source")) {
-                source = xml.readElementText();
-                ++messages;
-            } else if (xml.name() == QLatin1String("translation")) {
-                const QString type = xml.attributes().value(QLatin1String("type")).toString();
-                const bool gone
-                    = type == QLatin1String("vanished") || type == QLatin1String("obsolete");
-                const QString text = xml.readElementText();
-                if (!gone && (type == QLatin1String("unfinished") || text.isEmpty()))
-                    untranslated << source;
-            }
-        }
-        QVERIFY2(!xml.hasError(), qPrintable(xml.errorString()));
-        QVERIFY(messages > 30);
-        QVERIFY2(untranslated.isEmpty(), qPrintable(untranslated.join(QLatin1String(" | "))));
     }
 };
 

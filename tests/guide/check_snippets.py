@@ -14,7 +14,7 @@ import sys
 def source_of(code):
     if re.search(r"^class MyWindow\b", code, re.M):
         return code
-    if re.search(r"^\S.*\bMyWindow::", code, re.M):
+    if re.search(r"^\S.*\bMyWindow::", code, re.M) or re.search(r"^int main\(", code, re.M):
         return '#include "prelude.h"\n' + code
     lines = code.splitlines()
     includes = "".join(line + "\n" for line in lines if line.startswith("#include"))
