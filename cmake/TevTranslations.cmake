@@ -2,7 +2,7 @@
 # :/translations (where TranslationCenter looks for them), and listed for the catalogue check of
 # tests/tst_translations, which runs lupdate over the sources and compares with the .ts files.
 
-find_package(Qt5 5.15 REQUIRED COMPONENTS LinguistTools)
+find_package(Qt${QT_MAJOR_VERSION} ${TEV_QT_MIN_VERSION} REQUIRED COMPONENTS LinguistTools)
 
 # tev_add_translations(<target> <Catalogue> <file_<lang>.ts>... [SOURCES <dir or file>...])
 #
@@ -37,7 +37,8 @@ function(tev_add_translations target catalogue)
         list(APPEND source_paths ${source_path})
     endforeach()
 
-    qt5_add_translation(qm_files ${ts_paths})
+    # The versionless spelling, which both Qt 5.15 and Qt 6 offer: the lrelease of the Qt in use.
+    qt_add_translation(qm_files ${ts_paths})
     set(entries "")
     foreach(qm ${qm_files})
         get_filename_component(qm_name ${qm} NAME)
