@@ -64,7 +64,7 @@ QMainWindow* bareWindow()
     file->addAction(open);
     file->addAction(saveAs);
     file->addSeparator();
-    file->addAction(QStringLiteral("E&xit"))->setShortcut(QKeySequence(Qt::ALT + Qt::Key_F4));
+    file->addAction(QStringLiteral("E&xit"))->setShortcut(QKeySequence(Qt::ALT | Qt::Key_F4));
     window->menuBar()->addSeparator();
     QMenu* help = window->menuBar()->addMenu(QStringLiteral("&Help"));
     help->addAction(QStringLiteral("Help Contents"));

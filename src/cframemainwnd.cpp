@@ -201,7 +201,7 @@ void CFrameMainWnd::initMenuBar()
     m_fileMenu->addSeparator();
 
     m_exitAction = new QAction(tr("Exit"), this);
-    m_exitAction->setShortcut(QKeySequence(Qt::ALT + Qt::Key_F4));
+    m_exitAction->setShortcut(QKeySequence(Qt::ALT | Qt::Key_F4));
     connect(m_exitAction, SIGNAL(triggered()), this, SLOT(slotQuit()));
     m_fileMenu->addAction(m_exitAction);
 

@@ -47,12 +47,27 @@ public:
             shown);
     }
 
+    // The size list, the null test and the picture for a dense screen: virtual functions in
+    // Qt 6, hooks in Qt 5, with signatures that differ (const in Qt 5).
+#if QT_VERSION >= QT_VERSION_CHECK(6, 0, 0)
+    QList<QSize> availableSizes(QIcon::Mode, QIcon::State) override
+    {
+        return sizes();
+    }
+    bool isNull() override
+    {
+        return m_picture.isNull();
+    }
+    QPixmap scaledPixmap(const QSize& size, QIcon::Mode mode, QIcon::State, qreal scale) override
+    {
+        return padded(render(size, mode, scale), size, scale);
+    }
+#else
     void virtual_hook(int id, void* data) override
     {
         switch (id) {
         case AvailableSizesHook:
-            static_cast<AvailableSizesArgument*>(data)->sizes
-                = { m_picture.size(), m_twice.size() };
+            static_cast<AvailableSizesArgument*>(data)->sizes = sizes();
             break;
         case IsNullHook:
             *static_cast<bool*>(data) = m_picture.isNull();
@@ -66,8 +81,14 @@ public:
             QIconEngine::virtual_hook(id, data);
         }
     }
+#endif
 
 private:
+    QList<QSize> sizes() const
+    {
+        return { m_picture.size(), m_twice.size() };
+    }
+
     static QSize fitted(QSize size, const QSize& room)
     {
         if (size.width() > room.width() || size.height() > room.height())

@@ -73,8 +73,9 @@ void TestCfgCenter::roundTrip()
     {
         auto cfg = open(QStringLiteral("roundtrip"));
         QVERIFY(cfg);
-        QVERIFY(written.type() == QVariant::Int ? cfg->WriteInt("entry", written.toInt())
-                                                : cfg->WriteString("entry", written.toString()));
+        QVERIFY(written.userType() == QMetaType::Int
+                ? cfg->WriteInt("entry", written.toInt())
+                : cfg->WriteString("entry", written.toString()));
     }
     auto cfg = open(QStringLiteral("roundtrip"));
     QCOMPARE(cfg->ReadString("entry", "<absent>"), asString);

@@ -220,7 +220,7 @@ void TestGuiCentral::onePressOneCall()
     QVERIFY(main.show());
     QStringList called;
     auto hotKey = [&](const QString& name, Receiver* receiver, std::function<bool()> action) {
-        const int id = addHotKey(receiver, QKeySequence(name)[0], 0);
+        const int id = addHotKey(receiver, firstKey(QKeySequence(name)), 0);
         receiver->actions[id] = [&called, name, action] {
             called << name;
             return action();

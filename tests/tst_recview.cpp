@@ -612,8 +612,7 @@ private slots:
         QVERIFY(listed);
 
         runWords(window->replayBar(), before);
-        QTest::keyClick(window.get(), Qt::Key(key[0] & ~Qt::KeyboardModifierMask),
-            Qt::KeyboardModifiers(key[0] & Qt::KeyboardModifierMask));
+        QTest::keySequence(window.get(), key);
         QCOMPARE(window->engine()->currentIndex(), index);
         QCOMPARE(int(window->engine()->mode()), mode);
     }

@@ -245,7 +245,7 @@ void TestValues::selection()
     quality.AddObserver(&other);
 
     bool selected = false;
-    if (select.type() == QVariant::String)
+    if (select.userType() == QMetaType::QString)
         selected = quality.Select(select.toString(), &origin);
     else if (select.isValid())
         selected = quality.Select(long(select.toInt()), &origin);

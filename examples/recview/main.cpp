@@ -77,9 +77,11 @@ int main(int argc, char* argv[])
     }
 
     // Qt 5 scales for a dense screen and hands out the library's twice-size pictures only when
-    // asked, before the application object exists.
+    // asked, before the application object exists; Qt 6 always does both.
+#if QT_VERSION < QT_VERSION_CHECK(6, 0, 0)
     QCoreApplication::setAttribute(Qt::AA_EnableHighDpiScaling);
     QCoreApplication::setAttribute(Qt::AA_UseHighDpiPixmaps);
+#endif
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("recview"));
     QApplication::setApplicationVersion(RecViewWindow::version());

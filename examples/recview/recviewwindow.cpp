@@ -51,17 +51,24 @@ struct ReplayCommand
 {
     const char* button; // the bar button's object name
     const char* text;
-    int key;
+    Qt::Key key;
+    unsigned modifiers; // Qt::KeyboardModifier bits, as GuiCentral takes them
     bool separatorBefore;
 };
 const ReplayCommand kReplayCommands[] = {
-    { "Play", QT_TRANSLATE_NOOP("RecViewWindow", "&Play / Pause"), Qt::CTRL | Qt::Key_P, false },
-    { "Fast Play", QT_TRANSLATE_NOOP("RecViewWindow", "&Fast Play"), Qt::CTRL | Qt::Key_F, false },
-    { "Stop", QT_TRANSLATE_NOOP("RecViewWindow", "&Stop"), Qt::Key_Escape, false },
-    { "Step Rewind", QT_TRANSLATE_NOOP("RecViewWindow", "Step &Back"), Qt::Key_Left, true },
-    { "Step Forward", QT_TRANSLATE_NOOP("RecViewWindow", "Step F&orward"), Qt::Key_Right, false },
-    { "Goto Begin", QT_TRANSLATE_NOOP("RecViewWindow", "Go to &Begin"), Qt::Key_Home, true },
-    { "Goto End", QT_TRANSLATE_NOOP("RecViewWindow", "Go to &End"), Qt::Key_End, false },
+    { "Play", QT_TRANSLATE_NOOP("RecViewWindow", "&Play / Pause"), Qt::Key_P, Qt::ControlModifier,
+        false },
+    { "Fast Play", QT_TRANSLATE_NOOP("RecViewWindow", "&Fast Play"), Qt::Key_F, Qt::ControlModifier,
+        false },
+    { "Stop", QT_TRANSLATE_NOOP("RecViewWindow", "&Stop"), Qt::Key_Escape, Qt::NoModifier, false },
+    { "Step Rewind", QT_TRANSLATE_NOOP("RecViewWindow", "Step &Back"), Qt::Key_Left, Qt::NoModifier,
+        true },
+    { "Step Forward", QT_TRANSLATE_NOOP("RecViewWindow", "Step F&orward"), Qt::Key_Right,
+        Qt::NoModifier, false },
+    { "Goto Begin", QT_TRANSLATE_NOOP("RecViewWindow", "Go to &Begin"), Qt::Key_Home,
+        Qt::NoModifier, true },
+    { "Goto End", QT_TRANSLATE_NOOP("RecViewWindow", "Go to &End"), Qt::Key_End, Qt::NoModifier,
+        false },
 };
 
 // The level-detect threshold of a recording: well above its typical level, so that only the
@@ -182,11 +189,9 @@ void RecViewWindow::initMenuBar()
 
     // Listed only: the menu entries deliver the keys, so the handler lets them pass.
     const QString group = tr("Replay");
-    for (QAction* action : replayActions()) {
-        const int key = action->shortcut()[0];
-        m_replayHotKeyIds << GuiCentral::Instance().AddHotKey(
-            Qt::Key(key & ~Qt::KeyboardModifierMask), unsigned(key & Qt::KeyboardModifierMask),
-            this, withoutMnemonic(action->text()), group, false, true);
+    for (const ReplayCommand& command : kReplayCommands) {
+        m_replayHotKeyIds << GuiCentral::Instance().AddHotKey(command.key, command.modifiers, this,
+            withoutMnemonic(tr(command.text)), group, false, true);
     }
 }
 
@@ -265,7 +270,7 @@ void RecViewWindow::insertMenus()
         QAction* action = m_replayMenu->addAction(tr(command.text));
         const QString button = QLatin1String(command.button);
         action->setObjectName(button);
-        action->setShortcut(QKeySequence(command.key));
+        action->setShortcut(QKeySequence(int(command.modifiers | command.key)));
         action->setEnabled(m_hasRecording);
         // Through the button, as a click: the same road, and a disabled button stays dead.
         connect(action, &QAction::triggered, this, [this, button] {

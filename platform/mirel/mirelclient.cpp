@@ -26,7 +26,7 @@ constexpr int DefaultStallTimeoutMs = 30000;
 constexpr qint64 kReadAheadBytes = 4 << 20;
 constexpr int kCopyBufferBytes = 256 << 10;
 
-bool isPlainSegment(const QStringRef& segment)
+bool isPlainSegment(QStringView segment)
 {
     if (segment.isEmpty() || segment == QLatin1String(".") || segment == QLatin1String(".."))
         return false;
@@ -84,16 +84,16 @@ MirelUrl::MirelUrl(const QString& text)
     const QLatin1String scheme("mirel:");
     if (!text.startsWith(scheme, Qt::CaseInsensitive))
         return;
-    QStringRef path = text.midRef(scheme.size());
+    QString path = text.mid(scheme.size());
     if (path.startsWith(QLatin1Char('/')))
         path = path.mid(1);
     // A second leading '/' ("mirel://host/...") leaves an empty first segment: rejected, as
     // the host would be silently ignored.
-    for (const QStringRef& segment : path.split(QLatin1Char('/'))) {
+    for (const QString& segment : path.split(QLatin1Char('/'))) {
         if (!isPlainSegment(segment))
             return;
     }
-    m_path = path.toString();
+    m_path = path;
 }
 
 QString CachePath(const QString& cacheFolder, const MirelUrl& url)

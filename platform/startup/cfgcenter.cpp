@@ -116,7 +116,9 @@ private:
     {
         m_settings.reset(); // before the new one, so that Qt reads the file afresh
         m_settings = std::make_unique<QSettings>(m_path, QSettings::IniFormat);
-        m_settings->setIniCodec("UTF-8");
+#if QT_VERSION < QT_VERSION_CHECK(6, 0, 0)
+        m_settings->setIniCodec("UTF-8"); // Qt 6 has no other encoding for INI files
+#endif
         // QSettings keeps what it could parse of a damaged file and would write that back,
         // losing the rest; such a file reads as empty until the first write sets it aside.
         m_damaged = m_settings->status() != QSettings::NoError || isDamaged(m_path);

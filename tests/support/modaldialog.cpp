@@ -156,6 +156,15 @@ void KeyScript::record()
     }
 }
 
+int firstKey(const QKeySequence& sequence)
+{
+#if QT_VERSION >= QT_VERSION_CHECK(6, 0, 0)
+    return sequence[0].toCombined();
+#else
+    return sequence[0];
+#endif
+}
+
 void KeyScript::send(const QString& step)
 {
     static const QString kinds = QStringLiteral("+-*~");
@@ -171,8 +180,9 @@ void KeyScript::send(const QString& step)
         target = m_window;
     if (!target || !target->windowHandle())
         return;
-    const int key = sequence[0] & ~int(Qt::KeyboardModifierMask);
-    const auto modifiers = Qt::KeyboardModifiers(sequence[0] & int(Qt::KeyboardModifierMask));
+    const int combined = firstKey(sequence);
+    const int key = combined & ~int(Qt::KeyboardModifierMask);
+    const auto modifiers = Qt::KeyboardModifiers(combined & int(Qt::KeyboardModifierMask));
     const bool press = kind == 0 || kind == 2;
     const bool autorepeat = kind >= 2;
     // The platform's way in: it sends the ShortcutOverride before the press, as a keyboard does.

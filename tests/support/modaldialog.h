@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QKeySequence>
 #include <QPointer>
 #include <QStringList>
 #include <QTimer>
@@ -61,6 +62,10 @@ private:
     QPointer<QWidget> m_lastAnswered;
     QList<SeenDialog> m_dialogs;
 };
+
+/// The first key of `sequence` with its modifier bits, as one int (Qt 6 has a QKeyCombination
+/// there, Qt 5 an int).
+int firstKey(const QKeySequence& sequence);
 
 /// Types `steps` the way a keyboard sends them, one step per turn of the event loop, into the
 /// window that has the keyboard: the active modal dialog, else `window`. The keys go through the
