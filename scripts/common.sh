@@ -2,6 +2,8 @@
 # builds one build folder.
 
 TEV_PACKAGES=(cmake ninja-build g++ qtbase5-dev qttools5-dev qttools5-dev-tools python3)
+# What a Qt 6 build needs on top (CMake: -DQT_MAJOR_VERSION=6).
+TEV_QT6_PACKAGES=(qt6-base-dev qt6-tools-dev qt6-l10n-tools qt6-tools-dev-tools)
 
 tev_install_packages() {
     local missing=()
