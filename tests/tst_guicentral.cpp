@@ -105,42 +105,35 @@ void TestGuiCentral::distinctIds()
 
 void TestGuiCentral::delivery_data()
 {
-    QTest::addColumn<int>("registeredKey");
-    QTest::addColumn<int>("registeredModifiers");
-    QTest::addColumn<int>("pressedKey");
-    QTest::addColumn<int>("pressedModifiers");
+    // Key combinations as QKeySequence spells them.
+    QTest::addColumn<QString>("registered");
+    QTest::addColumn<QString>("pressed");
     QTest::addColumn<bool>("consume");
     QTest::addColumn<int>("calls");
     QTest::addColumn<QString>("typed");
     QTest::addColumn<int>("exitTriggered");
-    const int none = Qt::NoModifier;
-    QTest::newRow("F1") << int(Qt::Key_F1) << none << int(Qt::Key_F1) << none << true << 1 << ""
-                        << 0;
-    QTest::newRow("Shift+F1 is not F1") << int(Qt::Key_F1) << none << int(Qt::Key_F1)
-                                        << int(Qt::ShiftModifier) << true << 0 << "" << 0;
-    QTest::newRow("F1 is not Shift+F1")
-        << int(Qt::Key_F1) << int(Qt::SHIFT) << int(Qt::Key_F1) << none << true << 0 << "" << 0;
-    QTest::newRow("Shift+F1") << int(Qt::Key_F1) << int(Qt::SHIFT) << int(Qt::Key_F1)
-                              << int(Qt::ShiftModifier) << true << 1 << "" << 0;
-    QTest::newRow("Space passed on types")
-        << int(Qt::Key_Space) << none << int(Qt::Key_Space) << none << false << 1 << " " << 0;
-    QTest::newRow("Space consumed")
-        << int(Qt::Key_Space) << none << int(Qt::Key_Space) << none << true << 1 << "" << 0;
-    QTest::newRow("Alt+F4 passed on to the menu")
-        << int(Qt::Key_F4) << int(Qt::ALT) << int(Qt::Key_F4) << int(Qt::AltModifier) << false << 1
-        << "" << 1;
-    QTest::newRow("Alt+F4 consumed") << int(Qt::Key_F4) << int(Qt::ALT) << int(Qt::Key_F4)
-                                     << int(Qt::AltModifier) << true << 1 << "" << 0;
-    QTest::newRow("other key") << int(Qt::Key_F2) << none << int(Qt::Key_A) << none << true << 0
-                               << "a" << 0;
+    const auto row = [](const char* name, const char* registered, const char* pressed, bool consume,
+                         int calls, const char* typed, int exitTriggered) {
+        QTest::newRow(name) << QString::fromLatin1(registered) << QString::fromLatin1(pressed)
+                            << consume << calls << QString::fromLatin1(typed) << exitTriggered;
+    };
+    row("F1", "F1", "F1", true, 1, "", 0);
+    row("Shift+F1 is not F1", "F1", "Shift+F1", true, 0, "", 0);
+    row("F1 is not Shift+F1", "Shift+F1", "F1", true, 0, "", 0);
+    row("Shift+F1", "Shift+F1", "Shift+F1", true, 1, "", 0);
+    row("Space passed on types", "Space", "Space", false, 1, " ", 0);
+    row("Space consumed", "Space", "Space", true, 1, "", 0);
+    row("Alt+F4 passed on to the menu", "Alt+F4", "Alt+F4", false, 1, "", 1);
+    row("Alt+F4 consumed", "Alt+F4", "Alt+F4", true, 1, "", 0);
+    row("other key", "F2", "A", true, 0, "a", 0);
 }
 
+// The keys come as a keyboard sends them, through the platform's way in: Qt 5 and Qt 6 differ
+// in how that way reaches shortcuts, and a test's direct key events would not show it.
 void TestGuiCentral::delivery()
 {
-    QFETCH(int, registeredKey);
-    QFETCH(int, registeredModifiers);
-    QFETCH(int, pressedKey);
-    QFETCH(int, pressedModifiers);
+    QFETCH(QString, registered);
+    QFETCH(QString, pressed);
     QFETCH(bool, consume);
     QFETCH(int, calls);
     QFETCH(QString, typed);
@@ -149,17 +142,21 @@ void TestGuiCentral::delivery()
     MainWindow main;
     QVERIFY(main.show());
     main.receiver->consume = consume;
-    const int id = addHotKey(main.receiver, registeredKey, registeredModifiers);
+    const int combined = firstKey(QKeySequence(registered));
+    const int id = addHotKey(main.receiver, combined & ~int(Qt::KeyboardModifierMask),
+        combined & int(Qt::KeyboardModifierMask));
     QSignalSpy exitSpy(main.exitAction, &QAction::triggered);
 
-    QTest::keyClick(main.edit, Qt::Key(pressedKey), Qt::KeyboardModifiers(pressedModifiers));
+    KeyScript press(&main.window, { "+" + pressed, "-" + pressed });
+    QTRY_VERIFY(press.finished());
     QCOMPARE(main.receiver->ids, calls ? QList<int> { id } : QList<int>());
     QCOMPARE(main.edit->text(), typed);
     QCOMPARE(exitSpy.count(), exitTriggered);
 
     // The next press of the same key is offered anew.
     main.edit->clear();
-    QTest::keyClick(main.edit, Qt::Key(pressedKey), Qt::KeyboardModifiers(pressedModifiers));
+    KeyScript again(&main.window, { "+" + pressed, "-" + pressed });
+    QTRY_VERIFY(again.finished());
     QCOMPARE(main.receiver->ids.size(), 2 * calls);
     QCOMPARE(exitSpy.count(), 2 * exitTriggered);
 }

@@ -185,7 +185,14 @@ void KeyScript::send(const QString& step)
     const auto modifiers = Qt::KeyboardModifiers(combined & int(Qt::KeyboardModifierMask));
     const bool press = kind == 0 || kind == 2;
     const bool autorepeat = kind >= 2;
+    // The text a keyboard sends with a printable key, which is what a line edit types.
+    QString text;
+    if (key >= Qt::Key_Space && key <= Qt::Key_AsciiTilde
+        && !(modifiers & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier))) {
+        const QChar character(key);
+        text = modifiers & Qt::ShiftModifier ? character.toUpper() : character.toLower();
+    }
     // The platform's way in: it sends the ShortcutOverride before the press, as a keyboard does.
     qt_handleKeyEvent(target->windowHandle(), press ? QEvent::KeyPress : QEvent::KeyRelease, key,
-        modifiers, QString(), autorepeat);
+        modifiers, text, autorepeat);
 }
