@@ -73,7 +73,7 @@ void BM_TreeFindValue(benchmark::State& state)
         next = (next + 1) % order.size();
     }
 }
-BENCHMARK(BM_TreeFindValue)->Repetitions(5);
+BENCHMARK(BM_TreeFindValue);
 
 void BM_BaselineHashLookup(benchmark::State& state)
 {
@@ -98,7 +98,7 @@ void BM_BaselineHashLookup(benchmark::State& state)
         next = (next + 1) % order.size();
     }
 }
-BENCHMARK(BM_BaselineHashLookup)->Repetitions(5);
+BENCHMARK(BM_BaselineHashLookup);
 
 constexpr int kObserverCount = 1000;
 
@@ -132,7 +132,7 @@ void BM_SetValueToObservers(benchmark::State& state)
     for (CountingObserver& observer : observers)
         value.DeleteObserver(&observer);
 }
-BENCHMARK(BM_SetValueToObservers)->Repetitions(5);
+BENCHMARK(BM_SetValueToObservers);
 
 void BM_BaselineVirtualCalls(benchmark::State& state)
 {
@@ -148,7 +148,7 @@ void BM_BaselineVirtualCalls(benchmark::State& state)
     }
     benchmark::DoNotOptimize(observers.front().m_count);
 }
-BENCHMARK(BM_BaselineVirtualCalls)->Repetitions(5);
+BENCHMARK(BM_BaselineVirtualCalls);
 
 } // namespace
 
