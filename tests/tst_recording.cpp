@@ -1,5 +1,6 @@
 #include <recording/recfile.h>
 
+#include <QBuffer>
 #include <QTemporaryDir>
 #include <QtEndian>
 #include <QtTest>
@@ -282,6 +283,11 @@ private slots:
         QVERIFY(!ReadSweeps(file.fileName(), h, sweeps, &sweepsError));
         QVERIFY2(headerError.contains(error), qPrintable(headerError));
         QCOMPARE(sweepsError, headerError);
+        // A device is read with seek and read instead of pread, to the same verdict.
+        QFile device(file.fileName());
+        QVERIFY(device.open(QIODevice::ReadOnly));
+        QVERIFY(!ReadSweeps(device, h, sweeps, &sweepsError));
+        QCOMPARE(sweepsError, headerError);
         QCOMPARE(QByteArray(h.deviceName()), QByteArray("untouched"));
         QCOMPARE(h.levelsPerSweep(), 7u);
         QCOMPARE(sweeps.size(), 1);
@@ -446,6 +452,24 @@ private slots:
         QCOMPARE(sweep.levels.first(), 0.f);
         reader.close();
         QVERIFY(file.remove());
+    }
+
+    // A recording inside a larger device starts where the device stands.
+    void readerOnDevice()
+    {
+        QBuffer buffer;
+        buffer.setData(QByteArray("prefix") + m_good);
+        QVERIFY(buffer.open(QIODevice::ReadOnly));
+        QVERIFY(buffer.seek(6));
+        CRecordingReader reader;
+        QString error;
+        QVERIFY2(reader.open(&buffer, &error), qPrintable(error));
+        QCOMPARE(reader.sweepCount(), 2u);
+        CSweep sweep;
+        QVERIFY2(reader.readSweep(1, sweep, &error), qPrintable(error));
+        QCOMPARE(sweep.levels, (QVector<float> { -71.f, -81.f, -91.5f }));
+        QVERIFY(reader.readSweep(0, sweep));
+        QCOMPARE(sweep.time, CTimeStamp(iSTART));
     }
 
     void missingFile()

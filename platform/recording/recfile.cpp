@@ -4,8 +4,13 @@
 #include <QSaveFile>
 #include <QtEndian>
 
+#include <cerrno>
 #include <cmath>
 #include <cstring>
+
+#ifdef Q_OS_UNIX
+#include <unistd.h>
+#endif
 
 namespace Recording2 {
 
@@ -88,16 +93,65 @@ bool checkDevice(const QIODevice& device, QString* error)
     return true;
 }
 
-// Reads up to `bytes` at `offset`; fewer at the end of the device, -1 on a device error.
-qint64 readAt(QIODevice& device, qint64 offset, char* into, qint64 bytes)
+// Where the bytes come from: the caller's device, read with seek and read, or a file of our own
+// whose descriptor takes positioned reads. A seek is a system call of its own, and stepping
+// through a recording at random costs twice the calls with it (measured in bench/).
+struct Source
 {
-    if (device.pos() != offset && !device.seek(offset))
-        return -1;
+    explicit Source(QIODevice* device, int fd = -1)
+        : device(device)
+        , fd(fd)
+    { }
+
+    QIODevice* device;
+    int fd; // only where pread exists
+    QString failure; // why the last read failed
+
+    qint64 size() const { return device->size(); }
+};
+
+int positionedDescriptor(QFile& file)
+{
+#ifdef Q_OS_UNIX
+    return file.handle();
+#else
+    Q_UNUSED(file)
+    return -1;
+#endif
+}
+
+// Reads up to `bytes` at `offset`; fewer at the end of the device, -1 on a device error.
+qint64 readAt(Source& source, qint64 offset, char* into, qint64 bytes)
+{
     qint64 got = 0;
+#ifdef Q_OS_UNIX
+    if (source.fd >= 0) {
+        while (got < bytes) {
+            const ssize_t n = ::pread(source.fd, into + got, size_t(bytes - got), offset + got);
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n < 0) {
+                source.failure = qt_error_string(errno);
+                return -1;
+            }
+            if (n == 0)
+                break;
+            got += n;
+        }
+        return got;
+    }
+#endif
+    QIODevice& device = *source.device;
+    if (device.pos() != offset && !device.seek(offset)) {
+        source.failure = device.errorString();
+        return -1;
+    }
     while (got < bytes) {
         const qint64 n = device.read(into + got, bytes - got);
-        if (n < 0)
+        if (n < 0) {
+            source.failure = device.errorString();
             return -1;
+        }
         if (n == 0)
             break;
         got += n;
@@ -106,13 +160,13 @@ qint64 readAt(QIODevice& device, qint64 offset, char* into, qint64 bytes)
 }
 
 // Reads and checks the header block at `start`, everything but its sweep count against the
-// size. Leaves the device positioned at the first sweep.
-bool readHeaderAt(QIODevice& device, qint64 start, CHeaderData& header, QString* error)
+// size. Leaves a device read with seek and read positioned at the first sweep.
+bool readHeaderAt(Source& source, qint64 start, CHeaderData& header, QString* error)
 {
     char data[iREC_HEADER_BYTES];
-    const qint64 got = readAt(device, start, data, iREC_HEADER_BYTES);
+    const qint64 got = readAt(source, start, data, iREC_HEADER_BYTES);
     if (got < 0)
-        return fail(error, QStringLiteral("cannot read the header: %1").arg(device.errorString()));
+        return fail(error, QStringLiteral("cannot read the header: %1").arg(source.failure));
     if (got < 8)
         return fail(error,
             QStringLiteral("not a recording: only %1 bytes, too short for magic number and "
@@ -187,15 +241,15 @@ struct Opened
 
 // Checks the device and the header; accepts a recording cut short, refuses one longer than
 // announced.
-bool openRecording(QIODevice& device, Opened& opened, QString* error)
+bool openRecording(Source& source, Opened& opened, QString* error)
 {
-    if (!checkDevice(device, error))
+    if (!checkDevice(*source.device, error))
         return false;
     Opened result;
-    result.start = device.pos();
-    if (!readHeaderAt(device, result.start, result.header, error))
+    result.start = source.device->pos();
+    if (!readHeaderAt(source, result.start, result.header, error))
         return false;
-    result.size = device.size() - result.start;
+    result.size = source.size() - result.start;
     const qint64 expected = announcedBytes(result.header);
     if (result.size > expected)
         return fail(error,
@@ -223,14 +277,14 @@ bool refuseCut(const Opened& opened, QString* error)
 enum class SweepRead { Done, Short, Failed };
 
 // Reads sweep `index` through `buffer`; `sweep` changes only when the whole sweep came.
-SweepRead readSweepAt(QIODevice& device, qint64 start, quint32 levels, quint32 index,
-    QByteArray& buffer, CSweep& sweep)
+SweepRead readSweepAt(
+    Source& source, qint64 start, quint32 levels, quint32 index, QByteArray& buffer, CSweep& sweep)
 {
     const qint64 size = sweepBytes(levels);
     if (buffer.size() != size)
         buffer.resize(static_cast<int>(size));
     const qint64 got
-        = readAt(device, start + iREC_HEADER_BYTES + qint64(index) * size, buffer.data(), size);
+        = readAt(source, start + iREC_HEADER_BYTES + qint64(index) * size, buffer.data(), size);
     if (got < 0)
         return SweepRead::Failed;
     // The size was checked, but the file may have shrunk since: trust only what came.
@@ -258,13 +312,13 @@ CRecordingReader::~CRecordingReader() = default;
 bool CRecordingReader::open(const QString& path, QString* error)
 {
     close();
-    // Unbuffered: every read is one positioned read of exactly the bytes asked for, with no
+    // Unbuffered: a read where pread is missing asks for exactly the bytes of one sweep, with no
     // read-ahead copied around.
     auto file = std::make_unique<QFile>(path);
     if (!file->open(QIODevice::ReadOnly | QIODevice::Unbuffered))
         return fail(error, QStringLiteral("cannot open %1: %2").arg(path, file->errorString()));
     m_file = std::move(file);
-    return openDevice(m_file.get(), error);
+    return openDevice(m_file.get(), positionedDescriptor(*m_file), error);
 }
 
 bool CRecordingReader::open(QIODevice* device, QString* error)
@@ -272,17 +326,19 @@ bool CRecordingReader::open(QIODevice* device, QString* error)
     close();
     if (!device)
         return fail(error, QStringLiteral("cannot read: no device"));
-    return openDevice(device, error);
+    return openDevice(device, -1, error);
 }
 
-bool CRecordingReader::openDevice(QIODevice* device, QString* error)
+bool CRecordingReader::openDevice(QIODevice* device, int fd, QString* error)
 {
+    Source source(device, fd);
     Opened opened;
-    if (!openRecording(*device, opened, error)) {
+    if (!openRecording(source, opened, error)) {
         close();
         return false;
     }
     m_device = device;
+    m_fd = fd;
     m_start = opened.start;
     m_size = opened.size;
     m_header = opened.header;
@@ -293,6 +349,7 @@ bool CRecordingReader::openDevice(QIODevice* device, QString* error)
 void CRecordingReader::close()
 {
     m_device = nullptr;
+    m_fd = -1;
     m_file.reset();
     m_start = m_size = 0;
     m_header = CHeaderData();
@@ -325,27 +382,28 @@ bool CRecordingReader::readSweep(quint32 index, CSweep& sweep, QString* error)
                 .arg(index)
                 .arg(announcedSweepCount()));
     }
-    switch (readSweepAt(*m_device, m_start, m_header.levelsPerSweep(), index, m_buffer, sweep)) {
+    Source source(m_device, m_fd);
+    switch (readSweepAt(source, m_start, m_header.levelsPerSweep(), index, m_buffer, sweep)) {
     case SweepRead::Done:
         return true;
     case SweepRead::Short:
         return fail(error,
             QStringLiteral("sweep %1 is no longer in the file: it shrank to %2 bytes")
                 .arg(index)
-                .arg(m_device->size() - m_start));
+                .arg(source.size() - m_start));
     case SweepRead::Failed:
         break;
     }
-    return fail(
-        error, QStringLiteral("cannot read sweep %1: %2").arg(index).arg(m_device->errorString()));
+    return fail(error, QStringLiteral("cannot read sweep %1: %2").arg(index).arg(source.failure));
 }
 
 bool CRecordingReader::refresh(QString* error)
 {
     if (!m_device)
         return fail(error, QStringLiteral("cannot refresh: no recording is open"));
+    Source source(m_device, m_fd);
     CHeaderData now;
-    if (!readHeaderAt(*m_device, m_start, now, error)) {
+    if (!readHeaderAt(source, m_start, now, error)) {
         m_complete = 0;
         return false;
     }
@@ -360,41 +418,25 @@ bool CRecordingReader::refresh(QString* error)
                 .arg(double(now.freqMax())));
     }
     m_header = now;
-    m_size = m_device->size() - m_start;
+    m_size = source.size() - m_start;
     m_complete = completeSweeps(m_header, m_size);
     return true;
 }
 
-bool ReadHeader(const QString& path, CHeaderData& header, QString* error)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return fail(error, QStringLiteral("cannot open %1: %2").arg(path, file.errorString()));
-    return ReadHeader(file, header, error);
-}
-
-bool ReadHeader(QIODevice& device, CHeaderData& header, QString* error)
+namespace {
+bool readHeader(Source& source, CHeaderData& header, QString* error)
 {
     Opened opened;
-    if (!openRecording(device, opened, error) || !refuseCut(opened, error))
+    if (!openRecording(source, opened, error) || !refuseCut(opened, error))
         return false;
     header = opened.header;
     return true;
 }
 
-bool ReadSweeps(const QString& path, CHeaderData& header, QVector<CSweep>& sweeps, QString* error)
-{
-    QFile file(path);
-    // Unbuffered: the sweeps are read in one pass, each straight into the reused buffer.
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
-        return fail(error, QStringLiteral("cannot open %1: %2").arg(path, file.errorString()));
-    return ReadSweeps(file, header, sweeps, error);
-}
-
-bool ReadSweeps(QIODevice& device, CHeaderData& header, QVector<CSweep>& sweeps, QString* error)
+bool readSweeps(Source& source, CHeaderData& header, QVector<CSweep>& sweeps, QString* error)
 {
     Opened opened;
-    if (!openRecording(device, opened, error) || !refuseCut(opened, error))
+    if (!openRecording(source, opened, error) || !refuseCut(opened, error))
         return false;
     // refuseCut has tied the count to the file's size; the cap spreads a huge one over growth.
     const quint32 count = opened.header.sweepCount();
@@ -404,20 +446,51 @@ bool ReadSweeps(QIODevice& device, CHeaderData& header, QVector<CSweep>& sweeps,
     for (quint32 i = 0; i < count; ++i) {
         CSweep sweep;
         switch (
-            readSweepAt(device, opened.start, opened.header.levelsPerSweep(), i, buffer, sweep)) {
+            readSweepAt(source, opened.start, opened.header.levelsPerSweep(), i, buffer, sweep)) {
         case SweepRead::Done:
             break;
         case SweepRead::Short:
             return fail(error, QStringLiteral("truncated while reading sweep %1").arg(i));
         case SweepRead::Failed:
             return fail(
-                error, QStringLiteral("cannot read sweep %1: %2").arg(i).arg(device.errorString()));
+                error, QStringLiteral("cannot read sweep %1: %2").arg(i).arg(source.failure));
         }
         read.append(std::move(sweep));
     }
     header = opened.header;
     sweeps = std::move(read);
     return true;
+}
+} // namespace
+
+bool ReadHeader(const QString& path, CHeaderData& header, QString* error)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
+        return fail(error, QStringLiteral("cannot open %1: %2").arg(path, file.errorString()));
+    Source source(&file, positionedDescriptor(file));
+    return readHeader(source, header, error);
+}
+
+bool ReadHeader(QIODevice& device, CHeaderData& header, QString* error)
+{
+    Source source(&device);
+    return readHeader(source, header, error);
+}
+
+bool ReadSweeps(const QString& path, CHeaderData& header, QVector<CSweep>& sweeps, QString* error)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
+        return fail(error, QStringLiteral("cannot open %1: %2").arg(path, file.errorString()));
+    Source source(&file, positionedDescriptor(file));
+    return readSweeps(source, header, sweeps, error);
+}
+
+bool ReadSweeps(QIODevice& device, CHeaderData& header, QVector<CSweep>& sweeps, QString* error)
+{
+    Source source(&device);
+    return readSweeps(source, header, sweeps, error);
 }
 
 bool WriteRecording(

@@ -37,8 +37,9 @@ struct CSweep
 /// Random access to one recording: the header, the number of sweeps and any sweep on demand,
 /// so that a recording of any size opens at once and costs the memory of the sweeps read.
 ///
-/// Reads are positioned reads (seek and read), not a memory mapping: a mapped file that shrinks
-/// under the reader faults (SIGBUS) on the next access, a read just comes back short.
+/// Reads are positioned reads (pread on a file opened by path, seek and read on a device), not a
+/// memory mapping: a mapped file that shrinks under the reader faults (SIGBUS) on the next
+/// access, a read just comes back short.
 ///
 /// Unlike ReadHeader, open() accepts a file cut short (a recording still being written, or one
 /// whose writer stopped): sweepCount() is then below announcedSweepCount() and truncationText()
@@ -86,10 +87,11 @@ public:
     bool refresh(QString* error = nullptr);
 
 private:
-    bool openDevice(QIODevice* device, QString* error);
+    bool openDevice(QIODevice* device, int fd, QString* error);
 
     std::unique_ptr<QFile> m_file; // when opened by path
     QIODevice* m_device = nullptr; // m_file or the caller's device; not owned
+    int m_fd = -1; // m_file's descriptor where positioned reads exist
     qint64 m_start = 0; // where the recording starts on the device
     qint64 m_size = 0; // the recording's bytes on the device at the last look
     CHeaderData m_header;
