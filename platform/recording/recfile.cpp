@@ -340,7 +340,6 @@ bool CRecordingReader::openDevice(QIODevice* device, int fd, QString* error)
     m_device = device;
     m_fd = fd;
     m_start = opened.start;
-    m_size = opened.size;
     m_header = opened.header;
     m_complete = opened.complete;
     return true;
@@ -351,7 +350,7 @@ void CRecordingReader::close()
     m_device = nullptr;
     m_fd = -1;
     m_file.reset();
-    m_start = m_size = 0;
+    m_start = 0;
     m_header = CHeaderData();
     m_complete = 0;
     m_buffer = QByteArray();
@@ -418,8 +417,7 @@ bool CRecordingReader::refresh(QString* error)
                 .arg(double(now.freqMax())));
     }
     m_header = now;
-    m_size = source.size() - m_start;
-    m_complete = completeSweeps(m_header, m_size);
+    m_complete = completeSweeps(m_header, source.size() - m_start);
     return true;
 }
 

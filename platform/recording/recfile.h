@@ -93,7 +93,6 @@ private:
     QIODevice* m_device = nullptr; // m_file or the caller's device; not owned
     int m_fd = -1; // m_file's descriptor where positioned reads exist
     qint64 m_start = 0; // where the recording starts on the device
-    qint64 m_size = 0; // the recording's bytes on the device at the last look
     CHeaderData m_header;
     quint32 m_complete = 0;
     QByteArray m_buffer; // one sweep as read, reused
