@@ -35,6 +35,10 @@ put('settings', 'application.ini',
 put('settings', 'quoted.ini', '; comment\n[MenuSettings]\nFiles1="a, b", c\nFiles9=@Invalid()\n'
     'Server=line \\\n continued\n')
 put('settings', 'unterminated.ini', '[Settings\nFileOpenPath=x\n')
+put('settings', 'literal.ini',
+    '\ufeff# typed by hand\r\n[Settings]\r\nFileOpenPath = D:\\Data\\Rec \r\n'
+    'Files1=@String(/data/a\\nb.rec)\r\nFiles2="/data/run 1, take 2.rec"\r\n'
+    '[%General]\r\nShow%20Grid=@@x\r\n')
 put('settings', 'torn.ini', b'[Settings]\nFiles1=/data/a.rec\n\x00\x00\x00\x00')
 
 put('mirelurl', 'absolute', 'mirel:/campaign/2026/run1.rec')

@@ -62,6 +62,17 @@ ModalAnswer::Answer chooseFile(const QString& fileName, bool vanish = false)
     };
 }
 
+// The names "FileName" announced, one per change notification.
+struct NameWatcher : IObserver
+{
+    QStringList names;
+    void Update(Observable* observable, TChangeCode code) override
+    {
+        if (code == CC_Changed)
+            names << static_cast<values::StringValue*>(observable)->GetValue();
+    }
+};
+
 } // namespace
 
 class TestFileOpen : public QObject
@@ -192,6 +203,8 @@ private slots:
             frame->m_valueRoot, new values::ValueSelection(QStringLiteral("ExtFileName"))));
         const QString file = path("own.rec");
         writeFile(file);
+        NameWatcher watcher;
+        frame->m_fileName->AddObserver(&watcher);
         openThroughDialog(*frame, file, false, ModalAnswer::pressButton("OK"), nullptr);
         QCOMPARE(frame->windowTitle(), QStringLiteral("App - [%1]").arg(file));
         QCOMPARE(frame->m_fileLoaded->GetStringValue(), QStringLiteral("Off"));
@@ -199,6 +212,9 @@ private slots:
         // The second open starts in the folder of the first and leaves the open path empty.
         openThroughDialog(*frame, file, false, ModalAnswer::pressButton("OK"), nullptr);
         QVERIFY(frame->m_fileOpenPath.isEmpty());
+        // Opening the same file again is told as well: its content may have changed.
+        QCOMPARE(watcher.names, QStringList({ file, file }));
+        frame->m_fileName->DeleteObserver(&watcher);
     }
 
     void recentEntries()

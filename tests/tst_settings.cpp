@@ -70,6 +70,11 @@ private slots:
         QTest::newRow("empty clears") << nine << QStringList() << QStringList();
         QTest::newRow("one removed from a full list") << nine << withoutFifth << withoutFifth;
         QTest::newRow("more than nine") << QStringList() << twelve << nine;
+        // Names a file system allows: each comes back as it was, and none disturbs another.
+        const QStringList hostile { "/data/line\nbreak.rec", " /data/blank at both ends.rec ",
+            "C:\\Data\\Rec\\a.rec", "/data/\"quoted, with comma\".rec", "@String(x)",
+            QString("/data/lone") + QChar(0xDC00) + ".rec", "/data/\r\t.rec" };
+        QTest::newRow("names with line breaks and escapes") << nine << hostile << hostile;
     }
     void writeThenRead()
     {

@@ -93,9 +93,7 @@ int main(int argc, char* argv[])
         = new RecViewWindow(QCoreApplication::translate("RecViewWindow", "Recording Viewer"),
             QStringLiteral("recview"), QStringLiteral("/RecView"));
     window->setInteractive(!offscreen);
-    // Room for the panel and a readable plot; set before the start-up sequence, so that a size
-    // the frame restores or chooses itself wins.
-    window->resize(1040, 640);
+    // The frame restores the size of the last run, or takes two thirds of the screen.
     window->initialize(true);
     if (offscreen)
         window->resize(1040, 640); // the same picture on every machine

@@ -1,5 +1,7 @@
 #include "cfgcenter.h"
 
+#include "literalini_p.h"
+
 #include <tevbase/errorhandler.h>
 
 #include <QCoreApplication>
@@ -22,41 +24,13 @@ bool isPlainName(const QString& name)
         && name != QLatin1String(".") && name != QLatin1String("..");
 }
 
-// Lines QSettings cannot parse: it reports only an unterminated section header as a format
-// error; NUL bytes (a torn write) and lines without '=' it drops silently, and the next write
-// would drop them from the file too.
-bool hasUnparsableLines(const QString& path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return false;
-    const QByteArray data = file.readAll();
-    if (data.contains('\0'))
-        return true;
-    bool continued = false;
-    for (const QByteArray& rawLine : data.split('\n')) {
-        const QByteArray line = rawLine.trimmed();
-        const bool isContinuation = continued;
-        continued = line.endsWith('\\');
-        if (isContinuation || line.isEmpty() || line.startsWith(';') || line.startsWith('#'))
-            continue;
-        // QSettings flags an unterminated one itself, but only when it parses the file first:
-        // a second QSettings on the same path shares that parse and reports no error.
-        if (line.startsWith('[')) {
-            if (!line.contains(']'))
-                return true;
-            continue;
-        }
-        if (!line.contains('='))
-            return true;
-    }
-    return false;
-}
-
-// A file whose content QSettings would only partly keep: the next write would lose the rest.
+// A file with lines the store cannot read (a torn write, binary junk): its entries are not
+// trusted, and the first write keeps it aside for the user to look at.
 bool isDamaged(const QString& path)
 {
-    return QFileInfo(path).isFile() && hasUnparsableLines(path);
+    QFile file(path);
+    return QFileInfo(path).isFile() && file.open(QIODevice::ReadOnly)
+        && literalini::isDamaged(file.readAll());
 }
 
 void trace(const QString& message, unsigned short line)
@@ -115,12 +89,11 @@ private:
     void open()
     {
         m_settings.reset(); // before the new one, so that Qt reads the file afresh
-        m_settings = std::make_unique<QSettings>(m_path, QSettings::IniFormat);
-#if QT_VERSION < QT_VERSION_CHECK(6, 0, 0)
-        m_settings->setIniCodec("UTF-8"); // Qt 6 has no other encoding for INI files
-#endif
-        // QSettings keeps what it could parse of a damaged file and would write that back,
-        // losing the rest; such a file reads as empty until the first write sets it aside.
+        m_settings = std::make_unique<QSettings>(m_path, literalini::format());
+        // The format keeps the lines around the entries it writes from the file it replaces:
+        // a write straight into that file would empty it first.
+        m_settings->setAtomicSyncRequired(true);
+        // A damaged file reads as empty until the first write sets it aside.
         m_damaged = m_settings->status() != QSettings::NoError || isDamaged(m_path);
     }
 

@@ -35,6 +35,13 @@ public:
 /// Opens configurations: INI files in one folder, `$TEV_CONFIG_DIR` when set, else the
 /// application's configuration location.
 ///
+/// Values are read as they are written in the file (`RecordingPath=D:\Data\Rec` is
+/// "D:\Data\Rec"; blanks around key and value do not count). A value a line cannot hold as it
+/// is, such as one with a line break, is stored as `@String(...)` with the escapes `\\`, `\n`,
+/// `\r`, `\t`, `\xHH` and `\uHHHH`. Values Qt's INI format wrote read as before, except its
+/// escapes of control characters: `c:\temp` means the folder. A write replaces the lines of
+/// the entries that changed and adds the new ones; comments and all other lines stay as they are.
+///
 /// Entries are written through a temporary file and a rename, so a crash mid-write loses
 /// nothing. A file that cannot be parsed reads as empty (every read gives its default); the
 /// first write keeps it beside the new file as `<name>.ini.damaged` instead of replacing it.

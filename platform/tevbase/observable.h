@@ -53,6 +53,8 @@ public:
 protected:
     /// Notifies every observer but `origin` (the one that caused the change; may be null).
     void NotifyObserversExcept(TChangeCode code, const IObserver* origin);
+    /// True while a notification of this object runs (also a nested one).
+    bool IsNotifying() const { return m_notifyDepth > 0; }
 
 private:
     void compact();

@@ -82,14 +82,19 @@ public:
 
     const T& GetValue() const { return m_value; }
 
-    /// Sets the content; observers but `origin` get CC_Changed. Returns whether it changed.
+    /// Sets the content; observers but `origin` get CC_Changed, also when the content stays the
+    /// same: a set is an event (opening the same file again publishes its name again). Only a set
+    /// of the same content from inside this value's own notification stays silent, so that an
+    /// observer echoing the value from its Update does not recurse. Returns whether it changed.
     bool SetValue(const T& value, IObserver* origin = nullptr)
     {
-        if (m_value == value)
+        const bool changed = !(m_value == value);
+        if (!changed && IsNotifying())
             return false;
-        m_value = value;
+        if (changed)
+            m_value = value;
         NotifyObserversExcept(CC_Changed, origin);
-        return true;
+        return changed;
     }
 
     QString GetStringValue() const override { return Format::ToString(m_value); }
