@@ -145,7 +145,11 @@ private slots:
 
         auto frame = makeFrame();
         const QString startPath = frame->m_fileOpenPath;
-        auto* ext = new values::StringValue(QStringLiteral("ExtFileName"));
+        // "ExtFileName" follows the opened file; one of another type is left alone.
+        const QString extName = QStringLiteral("ExtFileName");
+        values::ValueBase* ext = situation == "read-only"
+            ? static_cast<values::ValueBase*>(new values::ValueSelection(extName))
+            : new values::StringValue(extName);
         QVERIFY(values::Tree::Instance()->AddValue(frame->m_valueRoot, ext));
         // "FileLoaded" follows every open, also a cancelled one.
         frame->m_fileLoaded->Select(QLatin1String(situation == "cancel" ? "On" : "Off"));
@@ -196,11 +200,14 @@ private slots:
         const QString box = situation == "vanishes" ? "File Error"
             : answer.isEmpty()                      ? ""
                                                     : "Warning";
-        QCOMPARE(modal.dialogs().value(how == "dialog" ? 1 : 0).title, box);
+        const SeenDialog seen = modal.dialogs().value(how == "dialog" ? 1 : 0);
+        QCOMPARE(seen.title, box);
+        QCOMPARE(seen.text.contains(file), !box.isEmpty());
         QCOMPARE(frame->loads, loaded ? QStringList { file + "||1" } : QStringList());
         QCOMPARE(frame->m_fileLoaded->GetStringValue(), QString(loaded ? "On" : "Off"));
         QCOMPARE(frame->m_fileName->GetValue(), loaded ? file : "No File Loaded");
-        QCOMPARE(ext->GetValue(), loaded ? file : QString());
+        if (auto* text = dynamic_cast<values::StringValue*>(ext))
+            QCOMPARE(text->GetValue(), loaded ? file : QString());
         QCOMPARE(frame->windowTitle(), loaded ? "App - [" + file + "]" : "App");
         QCOMPARE(frame->m_fileOpenPath, startPath);
         if (how != "dialog")
