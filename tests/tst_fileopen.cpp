@@ -193,13 +193,13 @@ private slots:
             // The open runs from the event loop, after the drop has ended.
             QCoreApplication::processEvents();
             if (count > 1)
-                QVERIFY(frame->statusBar()->currentMessage().contains(QString::number(count)));
+                QVERIFY(frame->statusBar()->currentMessage().contains(
+                    QStringLiteral("%1 files dropped").arg(count)));
         }
         QFile::setPermissions(file, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
 
-        const QString box = situation == "vanishes" ? "File Error"
-            : answer.isEmpty()                      ? ""
-                                                    : "Warning";
+        const QString box
+            = situation == "vanishes" ? "File Error" : QString(answer.isEmpty() ? "" : "Warning");
         const SeenDialog seen = modal.dialogs().value(how == "dialog" ? 1 : 0);
         QCOMPARE(seen.title, box);
         QCOMPARE(seen.text.contains(file), !box.isEmpty());

@@ -55,7 +55,6 @@ class TestSaveFaults : public QObject
     Q_OBJECT
 
     std::unique_ptr<TestConfigDir> m_config;
-    QTemporaryDir m_sources;
 
     std::unique_ptr<TestFrame> makeFrame(const QString& currentFile, const QString& openPath)
     {
@@ -106,7 +105,7 @@ private slots:
         QFETCH(QStringList, existing);
         QFETCH(int, fault);
         QFETCH(QString, struck);
-        QTemporaryDir target;
+        QTemporaryDir sources, target;
         // Without a fault the source has no ".bt" companion, which is skipped without a word.
         // The struck file is larger than the size limit; the others fit well below it.
         QMap<QString, QByteArray> source;
@@ -115,14 +114,14 @@ private slots:
                 continue;
             for (int i = 0; i < (extension == struck ? 256 * 1024 : 4096); ++i)
                 source[extension] += char(extension.at(1).toLatin1() + i * 31 + i / 509);
-            writeFile(m_sources.filePath("run" + extension), source[extension]);
+            writeFile(sources.filePath("run" + extension), source[extension]);
         }
         for (const QString& name : existing)
             writeFile(target.filePath(name), "old");
         const QString base = target.filePath(QFileInfo(typed).completeBaseName());
         const QString hit = base + struck;
-        const QString struckSource = m_sources.filePath("run" + struck);
-        auto frame = makeFrame(m_sources.filePath("run.rec"), target.path());
+        const QString struckSource = sources.filePath("run" + struck);
+        auto frame = makeFrame(sources.filePath("run.rec"), target.path());
 
         rlimit unlimited {};
         ::getrlimit(RLIMIT_FSIZE, &unlimited);
@@ -191,9 +190,10 @@ private slots:
 
     void saveAsOntoTheCurrentFile()
     {
-        const QString current = m_sources.filePath("same.rec");
+        QTemporaryDir folder;
+        const QString current = folder.filePath("same.rec");
         writeFile(current, "rec");
-        auto frame = makeFrame(current, m_sources.path());
+        auto frame = makeFrame(current, folder.path());
         ModalAnswer answers({ ModalAnswer::chooseFile(current), ModalAnswer::pressButton("OK") });
         frame->m_saveAsAction->trigger();
         QCOMPARE(answers.dialogs().value(1).title, QStringLiteral("Copy File Information"));
