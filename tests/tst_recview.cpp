@@ -127,9 +127,7 @@ class TestRecView : public QObject
                 window->engine()->setLevelThreshold(100);
             } else if (word == word.toUpper()) {
                 auto* entry = window->replayMenu()->findChild<QAction*>(names[word.toLower()]);
-                const int key = entry->shortcut()[0];
-                QTest::keyClick(window, Qt::Key(key & ~Qt::KeyboardModifierMask),
-                    Qt::KeyboardModifiers(key & Qt::KeyboardModifierMask));
+                QTest::keySequence(window, entry->shortcut());
             } else {
                 auto* button = window->replayBar()->findChild<VCButton*>(names[word]);
                 QVERIFY2(button && button->isEnabled(), qPrintable(word));
