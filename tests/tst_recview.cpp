@@ -33,10 +33,10 @@ void writeInPlace(const QString& path, const QByteArray& data)
     QVERIFY(file.resize(data.size()));
 }
 
-// `whole` with its header announcing `spec`'s "announced/held[+bytes]" and that much written.
-QByteArray cut(const QByteArray& whole, const QString& spec)
+// `whole` with its header announcing `counts`' "announced/held[+bytes]" and that much written.
+QByteArray cut(const QByteArray& whole, const QString& counts)
 {
-    const QStringList numbers = spec.split(QRegularExpression(QStringLiteral("[/+]")));
+    const QStringList numbers = counts.split(QRegularExpression(QStringLiteral("[/+]")));
     QByteArray data = whole.left(int(Recording2::iREC_HEADER_BYTES)
         + numbers.at(1).toInt() * (8 + 4 * kLevels) + numbers.value(2).toInt());
     qToLittleEndian(numbers.at(0).toUInt(), data.data() + 20);

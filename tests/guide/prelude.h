@@ -3,6 +3,8 @@
 // What the guide's snippets take as given: the window of its first example, with the members
 // the later snippets use.
 
+#include <recording/headerdata.h>
+
 #include <QApplication>
 #include <QMenuBar>
 #include <QMessageBox>
@@ -10,7 +12,6 @@
 #include <cframemainwnd.h>
 #include <cinfobar.h>
 #include <creplaybar.h>
-#include <recording/headerdata.h>
 #include <valueselmenu.h>
 
 class MyWindow : public CFrameMainWnd
