@@ -7,6 +7,7 @@
 // to a temporary folder.
 
 #include "holdfile.h"
+#include "residentsize.h"
 
 #include <benchmark/benchmark.h>
 #include <fileapi/fileapi.h>
@@ -192,18 +193,6 @@ void BM_ProcFallbackWith500Processes(benchmark::State& state)
         process->waitForFinished();
 }
 BENCHMARK(BM_ProcFallbackWith500Processes)->Unit(benchmark::kMicrosecond)->Repetitions(7);
-
-long residentKiB()
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    for (QByteArray line = status.readLine(); !line.isEmpty(); line = status.readLine()) {
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').value(0).toLong();
-    }
-    return -1;
-}
 
 int printResidentMemory(const char* which)
 {

@@ -6,6 +6,8 @@
 // size), made in a temporary folder under $TMPDIR and removed at exit. It needs 5 GB free there
 // all the same, so that the numbers never depend on a disk about to run full.
 
+#include "residentsize.h"
+
 #include <benchmark/benchmark.h>
 #include <recording/recfile.h>
 
@@ -108,18 +110,6 @@ bool usable(benchmark::State& state)
         return true;
     state.SkipWithError(qPrintable(rec.problem));
     return false;
-}
-
-long residentKiB()
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    for (QByteArray line = status.readLine(); !line.isEmpty(); line = status.readLine()) {
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').value(0).toLong();
-    }
-    return -1;
 }
 
 // Runs first, before the other benchmarks have grown the heap that this one might reuse.
