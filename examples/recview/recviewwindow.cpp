@@ -24,7 +24,6 @@
 #include <QStyle>
 #include <QStyleOptionFrame>
 #include <QTextStream>
-#include <QTimer>
 
 #include <algorithm>
 #include <cmath>
@@ -309,20 +308,9 @@ bool RecViewWindow::onHotKey(int id)
             statusBar()->clearMessage();
         return true;
     }
-    if (id == m_displayHotKeysId || id == m_helpHotKeyId) {
-        // Shown from the event loop, not from inside the key's delivery: a dialog run in here
-        // takes the key's release, after which the hot-key service offers the key press that
-        // follows once more, and a second list opens when the first one closes. A press while
-        // the list is open would stack a second one on it.
-        const QWidget* modal = QApplication::activeModalWidget();
-        if (!m_hotKeyListPending
-            && (!modal || modal->objectName() != QLatin1String("HotKeysDialog"))) {
-            m_hotKeyListPending = true;
-            QTimer::singleShot(0, this, [this] {
-                m_hotKeyListPending = false;
-                GuiCentral::Instance().ExecHotKeysDialog(this);
-            });
-        }
+    if (id == m_displayHotKeysId) {
+        // The frame leaves Shift+F1 to front ends; here it shows the same list as F1.
+        GuiCentral::Instance().ExecHotKeysDialog(this);
         return true;
     }
     return CFrameMainWnd::onHotKey(id);

@@ -137,6 +137,5 @@ private:
     double m_levelHigh = 0.0;
     bool m_hasRecording = false;
     bool m_interactive = true;
-    bool m_hotKeyListPending = false; // the list is about to be shown
     QString m_lastError;
 };
