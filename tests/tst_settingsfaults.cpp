@@ -12,31 +12,14 @@
 #include <unistd.h>
 
 namespace {
-
-enum Situation {
-    DamagedFiles, ///< both INI files hold what the store cannot parse
-    FolderBelowAFile, ///< the configuration folder cannot exist: a file has its parent's name
-    ReadOnlyFolder, ///< the configuration folder has no write permission
-};
-
-QByteArray bytesOrMissing(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+enum Situation { DamagedFiles, FolderBelowAFile, ReadOnlyFolder };
 }
-
-} // namespace
 
 class TestSettingsFaults : public QObject
 {
     Q_OBJECT
 
 private slots:
-    void initTestCase()
-    {
-        QCoreApplication::setApplicationName(QStringLiteral("tst_settingsfaults"));
-    }
-
     void frameOverBrokenSettings_data()
     {
         QTest::addColumn<int>("situation");
@@ -48,6 +31,7 @@ private slots:
         QTest::newRow("unterminated section")
             << int(DamagedFiles) << QByteArray("[Settings\nFileOpenPath=/kept\n");
         QTest::newRow("line without '='") << int(DamagedFiles) << good + "RecordingPath /kept\n";
+        // The configuration folder cannot exist: a file has its parent's name.
         QTest::newRow("folder below a file") << int(FolderBelowAFile) << QByteArray();
         QTest::newRow("read-only folder") << int(ReadOnlyFolder) << good;
     }
@@ -59,20 +43,17 @@ private slots:
         if (situation == ReadOnlyFolder && ::geteuid() == 0)
             QSKIP("root writes into folders without write permission; the folder-below-a-file "
                   "row covers the failed write for root");
+        QCoreApplication::setApplicationName(QStringLiteral("app"));
         TestConfigDir dir;
         QString folder = dir.path();
         if (situation == FolderBelowAFile) {
-            QFile file(dir.path() + "/file");
-            QVERIFY(file.open(QIODevice::WriteOnly));
-            folder = dir.path() + "/file/settings";
-            qputenv("TEV_CONFIG_DIR", folder.toUtf8());
-        }
-        const QString appIni = folder + "/tst_settingsfaults.ini";
-        const QString frontendIni = folder + "/frontend.ini";
-        if (!content.isEmpty()) {
-            dir.writeIni(QStringLiteral("tst_settingsfaults"), content);
+            QVERIFY(QFile(folder + "/file").open(QIODevice::WriteOnly));
+            qputenv("TEV_CONFIG_DIR", (folder += "/file/settings").toUtf8());
+        } else {
+            dir.writeIni(QStringLiteral("app"), content);
             dir.writeIni(QStringLiteral("frontend"), content);
         }
+        const QString appIni = folder + "/app.ini";
         if (situation == ReadOnlyFolder)
             QVERIFY(QFile::setPermissions(folder, QFile::ReadOwner | QFile::ExeOwner));
 
@@ -83,31 +64,28 @@ private slots:
         if (situation != ReadOnlyFolder) {
             QCOMPARE(frame->m_fileOpenPath, QStringLiteral("file:c:/temp"));
             QCOMPARE(frame->m_recordingPath, QStringLiteral("c:\\temp"));
-            QCOMPARE(frame->m_reportPath, QStringLiteral("c:\\temp"));
             QCOMPARE(frame->m_settings->recentFiles(), QStringList());
         }
         frame->m_fileOpenPath = QStringLiteral("/chosen");
         frame->close(); // writes the options as it goes
         QTRY_VERIFY(frame.isNull());
-        const QStringList messages = traces.messages;
         QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        QCOMPARE(traces.messages.size(), 1);
+        const QString message = traces.messages.first();
 
         if (situation == DamagedFiles) {
             // The application file was written: the damaged one is kept beside the new one.
-            QCOMPARE(bytesOrMissing(appIni + ".damaged"), content);
+            QCOMPARE(fileBytes(appIni + ".damaged"), content);
+            QVERIFY2(message.contains(appIni + ".damaged"), qPrintable(message));
             QSettings stored(appIni, QSettings::IniFormat);
             QCOMPARE(stored.value("Settings/FileOpenPath").toString(), QStringLiteral("/chosen"));
             QCOMPARE(stored.value("Settings/Files1").toString(), QString()); // nothing old
             // The front end's file is only read: it stays as it is, and where it is.
-            QCOMPARE(bytesOrMissing(frontendIni), content);
-            QVERIFY(!QFile::exists(frontendIni + ".damaged"));
-            QCOMPARE(messages.size(), 1);
-            QVERIFY2(messages.first().contains(appIni + ".damaged"), qPrintable(messages.first()));
+            QCOMPARE(fileBytes(folder + "/frontend.ini"), content);
+            QVERIFY(!QFile::exists(folder + "/frontend.ini.damaged"));
         } else {
-            QCOMPARE(messages.size(), 1);
-            QVERIFY2(messages.first().contains("Settings not saved: " + appIni),
-                qPrintable(messages.first()));
-            QCOMPARE(bytesOrMissing(appIni), content.isEmpty() ? QByteArray("<missing>") : content);
+            QVERIFY2(message.contains("Settings not saved: " + appIni), qPrintable(message));
+            QCOMPARE(fileBytes(appIni), content);
         }
     }
 };

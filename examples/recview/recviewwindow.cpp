@@ -73,11 +73,11 @@ const ReplayCommand kReplayCommands[] = {
 
 // The level-detect threshold of a recording: well above its typical level, so that only the
 // peaks cross it. The median of the first sweep stands for the noise floor.
-float defaultThreshold(const QVector<Recording2::CSweep>& sweeps)
+float defaultThreshold(const Recording2::CSweep* first)
 {
-    if (sweeps.isEmpty() || sweeps.first().levels.isEmpty())
+    if (!first || first->levels.isEmpty())
         return -60.0f;
-    QVector<float> levels = sweeps.first().levels;
+    QVector<float> levels = first->levels;
     std::nth_element(levels.begin(), levels.begin() + levels.size() / 2, levels.end());
     return std::round(levels.at(levels.size() / 2) + 20.0f);
 }
@@ -122,6 +122,8 @@ RecViewWindow::RecViewWindow(QString appName, QString cfgName, QString valueRoot
     connect(
         m_engine.get(), &ReplayEngine::displayChanged, this, &RecViewWindow::showDisplayOptions);
     connect(m_engine.get(), &ReplayEngine::modeChanged, this, &RecViewWindow::showReplayState);
+    connect(m_engine.get(), &ReplayEngine::sweepCountChanged, this, &RecViewWindow::showGrowth);
+    connect(m_engine.get(), &ReplayEngine::replayCut, this, &RecViewWindow::showCut);
 }
 
 RecViewWindow::~RecViewWindow()
@@ -416,17 +418,22 @@ bool RecViewWindow::openFile(const QString& nameOrUrl)
 bool RecViewWindow::load(const QString& fileName, const QString& displayName, bool isLocal)
 {
     const QString shownName = displayName.isEmpty() ? fileName : displayName;
-    RecordingContents contents;
+    auto reader = std::make_unique<Recording2::CRecordingReader>();
     QString error;
-    if (!readRecording(fileName, contents, &error)) {
+    if (!reader->open(fileName, &error)) {
+        // The reader opens a file cut short; one without a single complete sweep has nothing
+        // to show.
+    } else if (reader->sweepCount() == 0 && reader->announcedSweepCount() > 0) {
+        error = reader->truncationText();
+    }
+    if (!error.isEmpty()) {
         m_lastError = error;
         reportLoadError(shownName, error);
         return false;
     }
 
     m_lastError.clear();
-    m_header = contents.header;
-    m_announcedSweeps = contents.announcedSweeps;
+    m_header = reader->header();
     m_hasRecording = true;
     // An archive recording is known by its URL: the local copy is the cache's, and save as
     // fetches the URL again.
@@ -439,34 +446,76 @@ bool RecViewWindow::load(const QString& fileName, const QString& displayName, bo
         m_infoBar->enabled(true);
     enableReplay(true);
     statusBar()->clearMessage();
-    if (m_warningLabel) {
-        m_warningLabel->setText(contents.isCutShort() ? tr("Recording cut short: %1 of %2 sweeps")
-                                                            .arg(contents.sweeps.size())
-                                                            .arg(contents.announcedSweeps)
-                                                      : QString());
-    }
 
-    float lowest = std::numeric_limits<float>::infinity();
-    float highest = -lowest;
-    for (const Recording2::CSweep& sweep : contents.sweeps) {
-        for (float level : sweep.levels) {
-            lowest = std::min(lowest, level);
-            highest = std::max(highest, level);
-        }
-    }
+    // The level axis starts from the first sweep and widens as louder ones are shown: the
+    // other sweeps are read only when they are shown.
+    m_levelLow = std::numeric_limits<double>::infinity();
+    m_levelHigh = -m_levelLow;
     if (m_plot) {
         m_plot->setMessage(QString());
         m_plot->setFrequencyRange(m_header.freqMin(), m_header.freqMax());
-        if (std::isfinite(lowest) && std::isfinite(highest))
-            m_plot->setLevelRange(
-                std::floor(lowest / 10.0) * 10.0, std::ceil(highest / 10.0) * 10.0 + 10.0);
     }
-    m_engine->setLevelThreshold(defaultThreshold(contents.sweeps));
     showHeader();
-    m_engine->setSweeps(std::move(contents.sweeps));
+    m_engine->setRecording(std::move(reader));
+    m_engine->setLevelThreshold(defaultThreshold(m_engine->currentSweep()));
+    showWarning();
     showDisplayOptions();
     showReplayState();
     return true;
+}
+
+void RecViewWindow::showWarning()
+{
+    const Recording2::CRecordingReader* reader = m_engine->reader();
+    if (!m_warningLabel)
+        return;
+    // The reader knows how many sweeps are complete; a file still being written shows how far
+    // it has come.
+    m_warningLabel->setText(reader && !reader->truncationText().isEmpty()
+            ? tr("Recording cut short: %1 of %2 sweeps")
+                  .arg(reader->sweepCount())
+                  .arg(reader->announcedSweepCount())
+            : QString());
+}
+
+void RecViewWindow::showGrowth()
+{
+    // A writer may have raised the count and the stop time in the header.
+    if (const Recording2::CRecordingReader* reader = m_engine->reader(); reader && m_hasRecording) {
+        m_header = reader->header();
+        showHeader();
+    }
+    showWarning();
+    showFrame(m_engine->currentIndex());
+}
+
+void RecViewWindow::showCut(int sweepsLeft, const QString& reason)
+{
+    QString message;
+    if (!reason.isEmpty())
+        message = tr("The replay stopped: %1").arg(reason);
+    else if (sweepsLeft > 0)
+        message = tr("The recording shrank while shown: the replay ends at its last complete "
+                     "sweep, %1")
+                      .arg(sweepsLeft);
+    else
+        message = tr("The recording shrank while shown: no complete sweep is left");
+    // A temporary message: the labels it covers come back when it goes.
+    statusBar()->showMessage(message, 10000);
+}
+
+void RecViewWindow::widenLevelRange(const QVector<float>& levels)
+{
+    if (!m_plot || levels.isEmpty())
+        return;
+    const auto [lowest, highest] = std::minmax_element(levels.cbegin(), levels.cend());
+    const double low = std::min(m_levelLow, std::floor(double(*lowest) / 10.0) * 10.0);
+    const double high = std::max(m_levelHigh, std::ceil(double(*highest) / 10.0) * 10.0 + 10.0);
+    if (!std::isfinite(low) || !std::isfinite(high) || (low == m_levelLow && high == m_levelHigh))
+        return;
+    m_levelLow = low;
+    m_levelHigh = high;
+    m_plot->setLevelRange(low, high);
 }
 
 void RecViewWindow::reportLoadError(const QString& name, const QString& reason)
@@ -523,6 +572,8 @@ void RecViewWindow::showFrame(int index)
                                         .arg(sweep->time.toString())
                                   : QString();
     if (m_plot) {
+        if (sweep)
+            widenLevelRange(sweep->levels);
         m_plot->setTrace(sweep ? sweep->levels : QVector<float>(), caption);
         m_plot->setPeakTrace(m_engine->peakLevels());
     }

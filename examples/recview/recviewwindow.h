@@ -1,6 +1,5 @@
 #pragma once
 
-#include "recordingreader.h"
 #include "replayengine.h"
 
 #include <recording/headerdata.h>
@@ -93,14 +92,20 @@ public:
     void Update(Observable* observable, TChangeCode code) override;
 
 protected:
-    /// Reads the whole recording; one cut short shows the complete sweeps it holds, with a
-    /// warning. A file the reader refuses is reported (a box naming the reader's reason) and
-    /// changes nothing: the window keeps the recording it showed.
+    /// Opens the recording and shows its first sweep; the others are read as they are shown.
+    /// One cut short shows the complete sweeps it holds, with a warning, and offers more as
+    /// a writer appends them. A file the reader refuses (or one cut short before its first
+    /// sweep) is reported (a box naming the reader's reason) and changes nothing: the window
+    /// keeps the recording it showed.
     bool load(const QString& fileName, const QString& displayName, bool isLocal) override;
 
 private:
     void createUnitValue();
     void showFrame(int index);
+    void showWarning();
+    void showGrowth();
+    void showCut(int sweepsLeft, const QString& reason);
+    void widenLevelRange(const QVector<float>& levels);
     void showHeader();
     void showDisplayOptions();
     void showReplayState();
@@ -127,8 +132,9 @@ private:
     QLabel* m_readoutLabel = nullptr;
     values::ValueSelection* m_unit = nullptr; // the tree owns it
     bool m_unitAdded = false; // true: this window added "FreqUnit" and ends it
-    Recording2::CHeaderData m_header;
-    quint32 m_announcedSweeps = 0;
+    Recording2::CHeaderData m_header; // as the reader last read it
+    double m_levelLow = 0.0; // the plot's level range: every level shown fits
+    double m_levelHigh = 0.0;
     bool m_hasRecording = false;
     bool m_interactive = true;
     bool m_hotKeyListPending = false; // the list is about to be shown

@@ -4,6 +4,7 @@
 #include <values/valueselection.h>
 
 #include <algorithm>
+#include <climits>
 
 namespace {
 const QString kOn = QStringLiteral("ON");
@@ -115,21 +116,26 @@ bool ReplayEngine::levelDetect() const
     return isOn(m_levelDetect);
 }
 
-const Recording2::CSweep* ReplayEngine::currentSweep() const
+int ReplayEngine::sweepCount() const
 {
-    return m_index >= 0 && m_index < m_sweeps.size() ? &m_sweeps.at(m_index) : nullptr;
+    // Indexes are ints: of a file with more sweeps the first 2^31 - 1 are shown.
+    return m_reader ? int(std::min<quint32>(m_reader->sweepCount(), INT_MAX)) : 0;
 }
 
-void ReplayEngine::setSweeps(QVector<Recording2::CSweep> sweeps)
+const Recording2::CSweep* ReplayEngine::currentSweep() const
+{
+    return m_index >= 0 ? &m_sweep : nullptr;
+}
+
+void ReplayEngine::setRecording(std::unique_ptr<Recording2::CRecordingReader> reader)
 {
     setMode(Mode::Stopped);
-    m_sweeps = std::move(sweeps);
+    m_reader = std::move(reader);
     m_peak.clear();
     m_index = -1;
-    if (m_sweeps.isEmpty())
+    m_sweep = Recording2::CSweep();
+    if (!showIndex(0))
         emit frameChanged(-1);
-    else
-        showIndex(0);
     if (autoPlay())
         play();
 }
@@ -173,17 +179,25 @@ void ReplayEngine::stepRewind()
 
 void ReplayEngine::play()
 {
-    // Play at the last sweep would stop at once; start over instead, as a player does.
-    if (m_index == m_sweeps.size() - 1 && !wrap())
+    if (atLastSweep())
         showIndex(0);
     setMode(Mode::Playing);
 }
 
 void ReplayEngine::fastPlay()
 {
-    if (m_index == m_sweeps.size() - 1 && !wrap())
+    if (atLastSweep())
         showIndex(0);
     setMode(Mode::FastPlaying);
+}
+
+bool ReplayEngine::atLastSweep()
+{
+    // Play at the last sweep would stop at once; start over instead, as a player does, unless
+    // the file has grown meanwhile (then play goes on into the new sweeps).
+    if (!m_reader || wrap() || m_index < 0 || m_index != sweepCount() - 1)
+        return false;
+    return refresh() && m_index == sweepCount() - 1;
 }
 
 void ReplayEngine::stepForward()
@@ -195,7 +209,8 @@ void ReplayEngine::stepForward()
 void ReplayEngine::gotoEnd()
 {
     setMode(Mode::Stopped);
-    showIndex(m_sweeps.size() - 1);
+    // Past the end: showIndex asks the reader where a growing file ends now.
+    showIndex(INT_MAX);
 }
 
 void ReplayEngine::stop()
@@ -255,7 +270,7 @@ void ReplayEngine::Update(Observable* observable, TChangeCode code)
 
 void ReplayEngine::setMode(Mode mode)
 {
-    if (mode != Mode::Stopped && m_sweeps.isEmpty())
+    if (mode != Mode::Stopped && sweepCount() == 0)
         mode = Mode::Stopped;
     // The value follows the engine so that the bar shows the real state, also after a refused
     // play or a replay that ran to its end; origin `this` keeps the change from coming back.
@@ -271,38 +286,91 @@ void ReplayEngine::setMode(Mode mode)
     emit modeChanged(mode);
 }
 
-void ReplayEngine::showIndex(int index)
+bool ReplayEngine::showIndex(int index)
 {
-    if (m_sweeps.isEmpty())
-        return;
-    index = std::clamp(index, 0, int(m_sweeps.size()) - 1);
+    if (!m_reader)
+        return false;
+    // Past the known end: a recording still being written may hold more by now. A file that
+    // shrank instead has ended the replay at its last sweep, where the clamp below stays.
+    if (index >= sweepCount())
+        refresh();
+    if (sweepCount() == 0)
+        return false;
+    index = std::clamp(index, 0, sweepCount() - 1);
     if (index == m_index)
-        return;
-    m_index = index;
-    if (peakHold()) {
-        const QVector<float>& levels = m_sweeps.at(index).levels;
-        if (m_peak.size() != levels.size()) {
-            m_peak = levels;
-        } else {
-            for (int i = 0; i < levels.size(); ++i)
-                m_peak[i] = std::max(m_peak.at(i), levels.at(i));
-        }
+        return false;
+    QString reason;
+    if (!m_reader->readSweep(quint32(index), m_sweep, &reason)) {
+        // The file shrank since the count was taken, or the disk failed; the shown sweep stays.
+        if (refresh())
+            cut(reason);
+        return false;
     }
+    m_index = index;
+    holdPeak();
     emit frameChanged(index);
+    return true;
+}
+
+bool ReplayEngine::refresh()
+{
+    const int before = sweepCount();
+    QString reason;
+    const bool readable = m_reader->refresh(&reason);
+    const int now = sweepCount();
+    if (now != before)
+        emit sweepCountChanged(now);
+    if (readable && now >= before)
+        return true;
+    cut(readable ? QString() : reason);
+    return false;
+}
+
+void ReplayEngine::cut(const QString& reason)
+{
+    setMode(Mode::Stopped);
+    const int last = sweepCount() - 1;
+    QString why = reason;
+    if (m_index > last) {
+        // The sweep shown is gone from the file: end at the last one it still holds.
+        QString readReason;
+        if (last >= 0 && m_reader->readSweep(quint32(last), m_sweep, &readReason)) {
+            m_index = last;
+            holdPeak();
+        } else {
+            m_index = -1;
+            m_sweep = Recording2::CSweep();
+            if (why.isEmpty())
+                why = readReason;
+        }
+        emit frameChanged(m_index);
+    }
+    emit replayCut(sweepCount(), why);
+}
+
+void ReplayEngine::holdPeak()
+{
+    if (!peakHold())
+        return;
+    const QVector<float>& levels = m_sweep.levels;
+    if (m_peak.size() != levels.size()) {
+        m_peak = levels;
+    } else {
+        for (int i = 0; i < levels.size(); ++i)
+            m_peak[i] = std::max(m_peak.at(i), levels.at(i));
+    }
 }
 
 void ReplayEngine::advance()
 {
-    const int last = m_sweeps.size() - 1;
-    if (m_index < last) {
-        showIndex(m_index + 1);
-        if (m_index == last && !wrap())
-            setMode(Mode::Stopped);
-    } else if (wrap() && last > 0) {
+    // Not shown: at the end also after asking the reader for more, or the file was cut (which
+    // stopped the replay).
+    if (showIndex(m_index + 1) || m_mode == Mode::Stopped)
+        return;
+    if (wrap() && sweepCount() > 1)
         showIndex(0);
-    } else if (!wrap()) {
+    else
         setMode(Mode::Stopped);
-    }
 }
 
 void ReplayEngine::resetPeak()

@@ -9,6 +9,7 @@
 #include <QVector>
 
 #include <ireplayevents.h>
+#include <memory>
 
 namespace values {
 class ValueSelection;
@@ -26,6 +27,11 @@ class ValueSelection;
 ///
 /// Playing shows one sweep every playIntervalMs() (fast play: fastPlayIntervalMs()). At the last
 /// sweep the replay starts again at the first one when "wrap" is on, else it stops there.
+///
+/// The engine reads only the sweep it shows, through the recording's reader: it holds that sweep
+/// and the peak-hold maxima, whatever the recording's size. Stepping or playing past the last
+/// sweep asks the reader whether the file grew (a recording still being written); a file that
+/// shrank while shown ends the replay at its last complete sweep and says so (replayCut()).
 class ReplayEngine : public QObject, public IObserver, public IReplayEvents
 {
     Q_OBJECT
@@ -43,11 +49,13 @@ public:
     /// "<valueRoot>/Replay": the prefix for a CReplayBar.
     QString valuePrefix() const { return m_prefix; }
 
-    /// Takes the sweeps of a newly loaded recording: stops, shows the first sweep, clears the
+    /// Takes a newly opened recording (null: none): stops, shows the first sweep, clears the
     /// peak hold and starts playing when "autoplay" is on.
-    void setSweeps(QVector<Recording2::CSweep> sweeps);
-    const QVector<Recording2::CSweep>& sweeps() const { return m_sweeps; }
-    int sweepCount() const { return m_sweeps.size(); }
+    void setRecording(std::unique_ptr<Recording2::CRecordingReader> reader);
+    /// The recording's reader, null without one.
+    const Recording2::CRecordingReader* reader() const { return m_reader.get(); }
+    /// The complete sweeps of the recording as last looked at.
+    int sweepCount() const;
     /// Index of the sweep shown, -1 without sweeps.
     int currentIndex() const { return m_index; }
     /// The sweep shown, null without sweeps.
@@ -91,6 +99,12 @@ Q_SIGNALS:
     void modeChanged(ReplayEngine::Mode mode);
     /// Peak hold or level detection was switched, or the threshold changed.
     void displayChanged();
+    /// The file grew or shrank: the reader offers `count` sweeps now.
+    void sweepCountChanged(int count);
+    /// The file shrank while shown, or can no longer be read: the replay stopped. `sweepsLeft`
+    /// is what the reader still offers (the sweep shown is the last of them); `reason` is the
+    /// reader's, empty when the file just holds fewer sweeps.
+    void replayCut(int sweepsLeft, const QString& reason);
 
 private:
     struct OwnedValue
@@ -103,12 +117,20 @@ private:
         const char* name, const QStringList& items, const QString& initial, OwnedValue& slot);
     bool isOn(const OwnedValue& slot) const;
     void setMode(Mode mode);
-    void showIndex(int index);
+    /// Shows sweep `index`, kept within the sweeps the file holds; false when it showed none.
+    bool showIndex(int index);
+    /// Asks the reader where the file ends now; false when it lost sweeps (then cut()).
+    bool refresh();
+    /// Stops after the file lost sweeps or a read failed, at the last sweep still there.
+    void cut(const QString& reason);
+    void holdPeak();
+    bool atLastSweep();
     void advance();
     void resetPeak();
 
     QString m_prefix;
-    QVector<Recording2::CSweep> m_sweeps;
+    std::unique_ptr<Recording2::CRecordingReader> m_reader;
+    Recording2::CSweep m_sweep; // the one shown, valid while m_index >= 0
     QVector<float> m_peak;
     int m_index = -1;
     Mode m_mode = Mode::Stopped;

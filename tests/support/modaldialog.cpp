@@ -10,6 +10,19 @@
 #include <QTest>
 #include <QWindow>
 
+namespace {
+SeenDialog seeDialog(QWidget* dialog)
+{
+    SeenDialog seen { dialog->objectName(), dialog->windowTitle(), {}, {} };
+    if (auto* box = qobject_cast<QMessageBox*>(dialog)) {
+        seen.text = box->text();
+        for (QAbstractButton* button : box->buttons())
+            seen.buttons << button->text();
+    }
+    return seen;
+}
+} // namespace
+
 ModalAnswer::ModalAnswer(Answer answer, int timeoutMs)
     : ModalAnswer(QList<Answer> { std::move(answer) }, timeoutMs)
 { }
@@ -21,20 +34,6 @@ ModalAnswer::ModalAnswer(QList<Answer> answers, int timeoutMs)
 {
     connect(&m_timer, &QTimer::timeout, this, &ModalAnswer::poll);
     m_timer.start(10);
-}
-
-SeenDialog seeDialog(QWidget* dialog)
-{
-    SeenDialog seen;
-    seen.className = QString::fromLatin1(dialog->metaObject()->className());
-    seen.objectName = dialog->objectName();
-    seen.title = dialog->windowTitle();
-    if (auto* box = qobject_cast<QMessageBox*>(dialog)) {
-        seen.text = box->text();
-        for (QAbstractButton* button : box->buttons())
-            seen.buttons << button->text();
-    }
-    return seen;
 }
 
 void ModalAnswer::poll()
@@ -49,13 +48,10 @@ void ModalAnswer::poll()
     m_dialogs << seeDialog(modal);
     m_lastAnswered = modal;
     m_remainingPolls = m_pollsPerDialog;
-    // A dialog nobody expected is closed, so that the test fails on what it sees instead of
-    // waiting forever in the dialog's event loop.
-    if (m_answers.isEmpty()) {
+    if (m_answers.isEmpty())
         rejectDialog(modal);
-        return;
-    }
-    m_answers.takeFirst()(modal);
+    else
+        m_answers.takeFirst()(modal);
 }
 
 void ModalAnswer::rejectDialog(QWidget* dialog)
@@ -69,15 +65,10 @@ void ModalAnswer::rejectDialog(QWidget* dialog)
 ModalAnswer::Answer ModalAnswer::pressButton(const QString& text)
 {
     return [text](QWidget* dialog) {
-        auto* box = qobject_cast<QMessageBox*>(dialog);
-        if (!box) {
-            rejectDialog(dialog);
-            return;
-        }
-        for (QAbstractButton* button : box->buttons()) {
-            if (button->text().remove(QLatin1Char('&')) == text) {
-                button->click();
-                return;
+        if (auto* box = qobject_cast<QMessageBox*>(dialog)) {
+            for (QAbstractButton* button : box->buttons()) {
+                if (button->text().remove(QLatin1Char('&')) == text)
+                    return button->click();
             }
         }
         rejectDialog(dialog);
@@ -93,14 +84,11 @@ ModalAnswer::Answer ModalAnswer::chooseFile(const QString& fileName)
 {
     return [fileName](QWidget* dialog) {
         auto* fileDialog = qobject_cast<QFileDialog*>(dialog);
-        if (!fileDialog) {
-            rejectDialog(dialog);
-            return;
-        }
+        if (!fileDialog)
+            return rejectDialog(dialog);
         // Typed the way a user would: selectFile() leaves a focused name field untouched when the
         // dialog's folder listing does not know the file yet.
-        auto* nameEdit = fileDialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
-        if (nameEdit)
+        if (auto* nameEdit = fileDialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit")))
             nameEdit->setText(fileName);
         else
             fileDialog->selectFile(fileName);

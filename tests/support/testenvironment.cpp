@@ -6,11 +6,9 @@
 #include <QStandardPaths>
 
 TestConfigDir::TestConfigDir()
-    : m_previous(qgetenv("TEV_CONFIG_DIR"))
-    , m_hadPrevious(qEnvironmentVariableIsSet("TEV_CONFIG_DIR"))
 {
     QStandardPaths::setTestModeEnabled(true);
-    qputenv("TEV_CONFIG_DIR", m_dir.path().toLocal8Bit());
+    qputenv("TEV_CONFIG_DIR", QFile::encodeName(m_dir.path()));
 }
 
 TestConfigDir::~TestConfigDir()
@@ -19,11 +17,6 @@ TestConfigDir::~TestConfigDir()
         qputenv("TEV_CONFIG_DIR", m_previous);
     else
         qunsetenv("TEV_CONFIG_DIR");
-}
-
-QString TestConfigDir::iniPath(const QString& name) const
-{
-    return m_dir.path() + QLatin1Char('/') + name + QLatin1String(".ini");
 }
 
 void TestConfigDir::writeIni(const QString& name, const QByteArray& text) const

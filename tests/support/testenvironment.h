@@ -12,9 +12,8 @@ QByteArray fileBytes(const QString& path);
 /// shows up here.
 QStringList filesBelow(const QString& folder);
 
-/// Points the configuration store at a fresh temporary folder for the life of the object, so
-/// that no test reads or writes a real configuration. The destructor puts back the folder that
-/// was set before: nest them, and end one before making the next.
+/// Points the configuration store at a fresh temporary folder while it lives, so that no test
+/// touches a real configuration; the destructor puts the previous folder back.
 class TestConfigDir
 {
 public:
@@ -25,12 +24,12 @@ public:
 
     QString path() const { return m_dir.path(); }
     /// Path of the INI file of configuration `name`.
-    QString iniPath(const QString& name) const;
+    QString iniPath(const QString& name) const { return m_dir.filePath(name + ".ini"); }
     /// Writes `text` as the whole INI file of configuration `name`.
     void writeIni(const QString& name, const QByteArray& text) const;
 
 private:
     QTemporaryDir m_dir;
-    QByteArray m_previous;
-    bool m_hadPrevious;
+    QByteArray m_previous = qgetenv("TEV_CONFIG_DIR");
+    bool m_hadPrevious = qEnvironmentVariableIsSet("TEV_CONFIG_DIR");
 };

@@ -133,6 +133,18 @@
         <source>&lt;h3&gt;Recording Viewer %1&lt;/h3&gt;&lt;p&gt;Replays spectrum recordings (.rec files) sweep by sweep, with peak hold and level detection.&lt;/p&gt;&lt;p&gt;The demo front end of the TevFrameBase window library, built with Qt %2.&lt;/p&gt;</source>
         <translation>&lt;h3&gt;Aufzeichnungsbetrachter %1&lt;/h3&gt;&lt;p&gt;Spielt Spektrumaufzeichnungen (.rec-Dateien) Sweep für Sweep ab, mit Spitzenwertanzeige und Pegelerkennung.&lt;/p&gt;&lt;p&gt;Die Beispielanwendung der Fensterbibliothek TevFrameBase, erstellt mit Qt %2.&lt;/p&gt;</translation>
     </message>
+    <message>
+        <source>The replay stopped: %1</source>
+        <translation>Die Wiedergabe wurde angehalten: %1</translation>
+    </message>
+    <message>
+        <source>The recording shrank while shown: the replay ends at its last complete sweep, %1</source>
+        <translation>Die Aufzeichnung ist während der Anzeige geschrumpft: die Wiedergabe endet bei ihrem letzten vollständigen Sweep, %1</translation>
+    </message>
+    <message>
+        <source>The recording shrank while shown: no complete sweep is left</source>
+        <translation>Die Aufzeichnung ist während der Anzeige geschrumpft: kein vollständiger Sweep ist übrig</translation>
+    </message>
 </context>
 <context>
     <name>SweepPlot</name>
