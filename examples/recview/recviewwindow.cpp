@@ -420,13 +420,12 @@ bool RecViewWindow::load(const QString& fileName, const QString& displayName, bo
     const QString shownName = displayName.isEmpty() ? fileName : displayName;
     auto reader = std::make_unique<Recording2::CRecordingReader>();
     QString error;
-    if (!reader->open(fileName, &error)) {
-        // The reader opens a file cut short; one without a single complete sweep has nothing
-        // to show.
-    } else if (reader->sweepCount() == 0 && reader->announcedSweepCount() > 0) {
+    // The reader opens a file cut short; one without a single complete sweep has nothing to
+    // show.
+    const bool opened = reader->open(fileName, &error);
+    if (opened && reader->sweepCount() == 0 && reader->announcedSweepCount() > 0)
         error = reader->truncationText();
-    }
-    if (!error.isEmpty()) {
+    if (!opened || !error.isEmpty()) {
         m_lastError = error;
         reportLoadError(shownName, error);
         return false;
