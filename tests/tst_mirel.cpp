@@ -310,27 +310,23 @@ private slots:
         // "unwritable": the cache folder is a file.
         QTest::addColumn<QString>("mode");
         QTest::addColumn<QString>("title"); // of the one box shown, "" none
-        QTest::addColumn<QString>("text"); // %1: the URL
+        QTest::addColumn<QString>("says"); // a part of its text, %1: the URL
         QTest::addColumn<bool>("keepsEntry");
         const auto row
-            = [](const char* tag, const char* mode, const char* title, const QString& text,
-                  bool keepsEntry) { QTest::newRow(tag) << mode << title << text << keepsEntry; };
-        const QString notFound = QStringLiteral("File: %1 not found");
-        const QString transfer = QStringLiteral(
-            "Replay tried to open a Mirel file but did not succeed. Perhaps the file transmission "
-            "is not yet finished. Please try again later. \n\n");
-        const QString serverError = QStringLiteral(
-            "Mirel answered with an error when asked for %1. Please try again later.");
-        const QString brokeOff = QStringLiteral(
-            "The connection to Mirel broke off while asking for %1. Please try again later.");
-        row("fetched", "ok", "", QString(), true);
+            = [](const char* tag, const char* mode, const char* title, const char* says,
+                  bool keepsEntry) { QTest::newRow(tag) << mode << title << says << keepsEntry; };
+        const char* notFound = "File: %1 not found";
+        const char* failed = "an error when asked for %1. Please try again later.";
+        const char* brokeOff = "broke off while asking for %1. Please try again later.";
+        const char* transfer = "Perhaps the file transmission is not yet finished.";
+        row("fetched", "ok", "", "", true);
         row("404", "status-404", "File Error", notFound, false);
         row("410", "status-410", "File Error", notFound, false);
         row("no archive configured", "unconfigured", "File Error", notFound, false);
-        row("500", "status-500", "Mirel Error", serverError, true);
-        row("403", "status-403", "Mirel Error", serverError, true);
+        row("500", "status-500", "Mirel Error", failed, true);
+        row("403", "status-403", "Mirel Error", failed, true);
         row("silent past the stall timeout", "stall-before-headers", "Connection Error",
-            "Mirel did not answer in time when asked for %1. Please try again later.", true);
+            "did not answer in time when asked for %1.", true);
         row("dropped before the headers", "close-before-headers", "Connection Error", brokeOff,
             true);
         row("reset before the headers", "reset-before-headers", "Connection Error", brokeOff, true);
@@ -343,7 +339,7 @@ private slots:
     {
         QFETCH(QString, mode);
         QFETCH(QString, title);
-        QFETCH(QString, text);
+        QFETCH(QString, says);
         QFETCH(bool, keepsEntry);
         const bool served = !QStringList { "down", "unconfigured", "unwritable" }.contains(mode);
         const QString url = faulty(served ? mode : "ok");
@@ -364,8 +360,10 @@ private slots:
         for (const SeenDialog& dialog : answers.dialogs())
             titles << dialog.title;
         QCOMPARE(titles, title.isEmpty() ? QStringList() : QStringList { title });
-        if (!title.isEmpty())
-            QCOMPARE(answers.dialog().text, QString(text).replace(QLatin1String("%1"), url));
+        if (!title.isEmpty()) {
+            const QString text = answers.dialog().text;
+            QVERIFY2(text.contains(says.replace(QLatin1String("%1"), url)), qPrintable(text));
+        }
         QCOMPARE(
             frame->m_settings->recentFiles(), keepsEntry ? QStringList { url } : QStringList());
         QCOMPARE(
