@@ -44,8 +44,6 @@ private slots:
     void writtenByQtBefore();
     void invalidNames_data();
     void invalidNames();
-    void damagedFile_data();
-    void damagedFile();
     void failedWrite_data();
     void failedWrite();
     void unchangedValuesLeaveTheFileAlone();
@@ -112,15 +110,17 @@ void TestCfgCenter::roundTrip()
 
 void TestCfgCenter::handWritten_data()
 {
-    // A file as a person (or a fault) left it, the group and key read, and the text read
-    // (null: the default, as for a damaged file).
+    // A file as a person (or a fault) left it, the group and key read, the text read (null:
+    // the default), and whether the store takes the file as damaged: a file it cannot read
+    // reads as empty and is set aside as "<name>.ini.damaged" by the first write.
     QTest::addColumn<QByteArray>("content");
     QTest::addColumn<QString>("group"); // nested groups separated by '/'
     QTest::addColumn<QString>("key");
     QTest::addColumn<QString>("expected");
+    QTest::addColumn<bool>("damaged");
     const auto row = [](const char* tag, const QByteArray& content, const char* group,
-                         const char* key, const QString& expected) {
-        QTest::newRow(tag) << content << group << key << expected;
+                         const char* key, const QString& expected, bool damaged = false) {
+        QTest::newRow(tag) << content << group << key << expected << damaged;
     };
     const QByteArray megabyte(1 << 20, 'm');
     const QByteArray badUtf8 = "[Settings]\nFiles1=/data/\xff\xfe.rec\nFiles2=/data/b.rec\n";
@@ -162,8 +162,16 @@ void TestCfgCenter::handWritten_data()
         "Settings", "Files1", "/dat.r");
     row("one megabyte value", "RecordingPath=" + megabyte + "\nReportPath=/r\n", "",
         "RecordingPath", QString::fromLatin1(megabyte));
+    // QSettings itself flags only an unterminated section header; the other damaged files
+    // parse "successfully" with their garbage dropped, which a write would make permanent.
     row("one megabyte line without '='", "RecordingPath=/kept\n" + megabyte + "\n", "",
-        "RecordingPath", QString());
+        "RecordingPath", QString(), true);
+    row("unterminated section", "[Player\nkey=kept\n", "", "key", QString(), true);
+    row("line without '='", "key=kept\nthis is not a setting\n", "", "key", QString(), true);
+    row("zeros of a torn write", QByteArray(64, '\0'), "", "key", QString(), true);
+    row("binary", QByteArray::fromHex("89504e470d0a1a0a0000000d49484452"), "", "key", QString(),
+        true);
+    row("UTF-16", QByteArray("\xff\xfek\0=\0v\0\n\0", 10), "", "key", QString(), true);
 }
 
 void TestCfgCenter::handWritten()
@@ -172,27 +180,41 @@ void TestCfgCenter::handWritten()
     QFETCH(QString, group);
     QFETCH(QString, key);
     QFETCH(QString, expected);
+    QFETCH(bool, damaged);
     const QString name = freshName();
+    const QString kept = m_config.iniPath(name) + ".damaged";
     m_config.writeIni(name, content);
+    QFile older(kept); // a copy kept before, which a new damage replaces
+    QVERIFY(older.open(QIODevice::WriteOnly) && older.write("older copy") > 0);
+    older.close();
     auto openGroup = [&] {
         std::unique_ptr<ICfg> cfg = open(name);
         for (const QString& part : group.split('/', Qt::SkipEmptyParts))
             cfg.reset(cfg->GetSubCfg(part));
         return cfg;
     };
-    QCOMPARE(openGroup()->ReadString(key, "<default>"), expected.isNull() ? "<default>" : expected);
-    QVERIFY(openGroup()->WriteString(key, "changed"));
-    QVERIFY(openGroup()->WriteString("Added", "new"));
+    {
+        // Two handles on one file: only the first write may set a damaged file aside, else the
+        // second would move the new file over the kept one.
+        const auto cfg = openGroup();
+        const auto other = open(name, QStringLiteral("Other"));
+        QCOMPARE(cfg->ReadString(key, "<default>"), expected.isNull() ? "<default>" : expected);
+        QVERIFY(cfg->WriteString(key, "changed"));
+        QVERIFY(other->WriteInt("Added", 4));
+    }
     QCOMPARE(openGroup()->ReadString(key, QString()), QStringLiteral("changed"));
-    QCOMPARE(openGroup()->ReadString("Added", QString()), QStringLiteral("new"));
-    const QString kept = m_config.iniPath(name) + ".damaged";
-    if (expected.isNull() && QFile::exists(kept)) {
-        QCOMPARE(fileBytes(kept), content);
+    QCOMPARE(std::unique_ptr<ICfg>(open(name)->GetSubCfg("Other"))->ReadInt("Added", 0), 4);
+    QCOMPARE(fileBytes(kept), damaged ? content : QByteArray("older copy"));
+    const QList<QByteArray> after = fileBytes(m_config.iniPath(name)).split('\n');
+    if (damaged) { // nothing of the old file is left in the new one
+        for (const QByteArray& line : after)
+            QVERIFY2(line.isEmpty() || line.startsWith('[') || line.endsWith("changed")
+                    || line == "Added=4",
+                line.left(100).constData());
         return;
     }
     // Every line of the file is still there, in its order and byte for byte, but the one that
     // held the key, which now holds the new value after the key as it was spelt.
-    const QList<QByteArray> after = fileBytes(m_config.iniPath(name)).split('\n');
     QList<QByteArray> missing;
     int next = 0;
     for (const QByteArray& line : content.split('\n')) {
@@ -285,48 +307,6 @@ void TestCfgCenter::invalidNames()
         QVERIFY(!cfg->WriteString(name, "x"));
         QCOMPARE(cfg->ReadString(name, "default"), QStringLiteral("default"));
     }
-}
-
-void TestCfgCenter::damagedFile_data()
-{
-    // QSettings itself flags only an unterminated section header; the other rows parse
-    // "successfully" with their garbage dropped, which a write would then make permanent.
-    QTest::addColumn<QByteArray>("content");
-    QTest::newRow("unterminated section") << QByteArray("[Player\nkey=kept\n");
-    QTest::newRow("line without '='") << QByteArray("key=kept\nthis is not a setting\n");
-    QTest::newRow("zeros of a torn write") << QByteArray(64, '\0');
-    QTest::newRow("binary") << QByteArray::fromHex("89504e470d0a1a0a0000000d49484452");
-    QTest::newRow("UTF-16") << QByteArray("\xff\xfek\0=\0v\0\n\0", 10);
-}
-
-void TestCfgCenter::damagedFile()
-{
-    QFETCH(QByteArray, content);
-    m_config.writeIni("damaged", content);
-    const QString kept = m_config.iniPath("damaged") + ".damaged";
-    {
-        QFile older(kept);
-        QVERIFY(older.open(QIODevice::WriteOnly) && older.write("older damaged copy") > 0);
-    }
-    {
-        // Two handles on one damaged file: only the first write may set it aside, else the
-        // second would move the new file over the kept one.
-        auto first = open(QStringLiteral("damaged"));
-        auto second = open(QStringLiteral("damaged"), QStringLiteral("Group"));
-        QVERIFY(first && second);
-        QCOMPARE(first->ReadString("key", "default"), QStringLiteral("default"));
-        QCOMPARE(second->ReadInt("key", 3), 3);
-        QVERIFY(first->WriteString("key", "new"));
-        QCOMPARE(fileBytes(kept), content);
-        QVERIFY(second->WriteInt("number", 4));
-        QCOMPARE(first->ReadString("key", "default"), QStringLiteral("new"));
-    }
-    QCOMPARE(fileBytes(kept), content);
-    const QByteArray rewritten = fileBytes(m_config.iniPath("damaged"));
-    QVERIFY2(!rewritten.contains("kept"), rewritten.constData()); // nothing of the old file
-    QCOMPARE(open(QStringLiteral("damaged"))->ReadString("key", "default"), QStringLiteral("new"));
-    const std::unique_ptr<ICfg> group(open(QStringLiteral("damaged"))->GetSubCfg("Group"));
-    QCOMPARE(group->ReadInt("number", 3), 4);
 }
 
 void TestCfgCenter::failedWrite_data()

@@ -11,12 +11,6 @@
 #include <fileapi/fileapi.h>
 
 #ifdef _WIN32
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
 #include <windows.h>
 #else
 #include <sys/wait.h>
@@ -49,7 +43,6 @@ constexpr bool kWindows = true;
 constexpr bool kWindows = false;
 #endif
 
-// ---------------------------------------------------------------------------------------------
 // Checks
 
 int g_failedChecks = 0, g_passed = 0, g_failed = 0;
@@ -104,7 +97,6 @@ void runCase(const std::string& name, const std::function<void()>& body)
     std::fflush(stdout);
 }
 
-// ---------------------------------------------------------------------------------------------
 // Another program holding a file
 
 enum class Access { Read, Write, ReadWrite };
@@ -238,7 +230,6 @@ private:
     bool m_holding = false;
 };
 
-// ---------------------------------------------------------------------------------------------
 // A fresh folder per case
 
 // Not plain ASCII, so that every case also goes through the UTF-8 to UTF-16 conversion of the
@@ -325,7 +316,6 @@ void makeReadOnly(const fs::path& path)
     fs::permissions(path, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
 }
 
-// ---------------------------------------------------------------------------------------------
 // The cases
 
 // Expected outcomes: the column of the system the program was built for counts.
