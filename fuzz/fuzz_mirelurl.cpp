@@ -4,47 +4,41 @@
 #include <mirel/mirelclient.h>
 
 #include <QDir>
-#include <QString>
-#include <QStringList>
 
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 
-namespace {
+#define CHECK(condition, text)                                                                     \
+    do {                                                                                           \
+        if (!(condition)) {                                                                        \
+            std::fprintf(stderr, "fuzz_mirelurl: %s for \"%s\"\n", #condition, qPrintable(text));  \
+            std::abort();                                                                          \
+        }                                                                                          \
+    } while (false)
 
-void check(bool condition, const char* what, const QString& text)
-{
-    if (!condition) {
-        std::fprintf(stderr, "fuzz_mirelurl: %s for \"%s\"\n", what, qPrintable(text));
-        std::abort();
-    }
-}
+namespace {
 
 void checkMapping(const QString& text, const QString& cacheFolder)
 {
     const Mirel::MirelUrl url(text);
-    check(url.toString() == text, "the URL does not keep its text", text);
     const QString local = Mirel::CachePath(cacheFolder, url);
+    CHECK(url.toString() == text, text);
     if (!url.isMirelUrl()) {
-        check(url.archivePath().isEmpty(), "a rejected URL has a path", text);
-        check(local.isEmpty(), "a rejected URL is mapped", text);
+        CHECK(local.isEmpty(), text);
         return;
     }
-    check(text.endsWith(url.archivePath()), "the archive path is not the text's own", text);
     // Checked here by segments, independently of the mapping's own guard: the result is the
     // cache folder, then exactly the archive path, and nothing in it can climb out.
     QString folder = QDir::cleanPath(cacheFolder);
     if (!folder.endsWith(QLatin1Char('/')))
         folder += QLatin1Char('/');
-    check(!local.isEmpty(), "an accepted URL is not mapped", text);
-    check(local.startsWith(folder), "the local copy is outside the cache folder", text);
-    const QString relative = local.mid(folder.size());
-    check(relative == url.archivePath(), "the mapping changed the archive path", text);
-    for (const QString& segment : relative.split(QLatin1Char('/'))) {
-        check(!segment.isEmpty() && segment != QLatin1String(".") && segment != QLatin1String("..")
+    CHECK(text.endsWith(url.archivePath()), text);
+    CHECK(local == folder + url.archivePath(), text);
+    for (const QString& segment : url.archivePath().split(QLatin1Char('/'))) {
+        CHECK(!segment.isEmpty() && segment != QLatin1String(".") && segment != QLatin1String("..")
                 && !segment.contains(QLatin1Char('\\')) && !segment.contains(QLatin1Char(':')),
-            "a segment can leave its folder", text);
+            text);
     }
 }
 
@@ -52,13 +46,12 @@ void checkMapping(const QString& text, const QString& cacheFolder)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    const QByteArray bytes(reinterpret_cast<const char*>(data), static_cast<int>(size));
-    const QString text = QString::fromUtf8(bytes);
+    const QString text = QString::fromUtf8(
+        QByteArray(reinterpret_cast<const char*>(data), static_cast<int>(size)));
     // Most random texts lack the scheme; offer each one with it as well.
     for (const QString& candidate : { text, QStringLiteral("mirel:") + text }) {
-        checkMapping(candidate, QStringLiteral("/var/cache/tev/mirel"));
-        checkMapping(candidate, QStringLiteral("relative/cache/"));
-        checkMapping(candidate, QStringLiteral("/"));
+        for (const char* cache : { "/var/cache/tev/mirel", "relative/cache/", "/" })
+            checkMapping(candidate, QLatin1String(cache));
     }
     return 0;
 }

@@ -1,12 +1,11 @@
 // Reads arbitrary bytes as a configuration file through ICfg, then writes one entry. A file
-// the store cannot parse must be kept, byte for byte, as "<name>.ini.damaged"; any other file
-// must keep every entry it had; and the entry written must be there afterwards.
+// the store cannot parse must be kept, byte for byte, as "<name>.ini.damaged" and must give no
+// values; any other file must keep every entry it had; and the entry written must be there
+// afterwards.
 
 #include <startup/cfgcenter.h>
 
-#include <QDir>
 #include <QFile>
-#include <QSettings>
 #include <QTemporaryDir>
 
 #include <cstdint>
@@ -14,14 +13,19 @@
 #include <cstdlib>
 #include <memory>
 
+#define CHECK(condition)                                                                           \
+    do {                                                                                           \
+        if (!(condition)) {                                                                        \
+            std::fprintf(stderr, "fuzz_settings: %s\n", #condition);                               \
+            std::abort();                                                                          \
+        }                                                                                          \
+    } while (false)
+
 namespace {
 
-void check(bool condition, const char* what)
+std::unique_ptr<ICfg> open(const QString& name)
 {
-    if (!condition) {
-        std::fprintf(stderr, "fuzz_settings: %s\n", what);
-        std::abort();
-    }
+    return std::unique_ptr<ICfg>(CfgCenter::CreateCfg(name, ICfg::FrontEndView, QString()));
 }
 
 QByteArray fileBytes(const QString& path)
@@ -31,14 +35,14 @@ QByteArray fileBytes(const QString& path)
 }
 
 // The entries the frame and the archive client read, as text, number and switch.
-QStringList readKnownEntries(ICfg& top)
+QStringList knownEntries(ICfg& top)
 {
     QStringList values;
     for (const char* key : { "RecordingPath", "ReportPath", "HelpFile" })
         values << top.ReadString(QLatin1String(key), QStringLiteral("<default>"));
     for (const char* group : { "Settings", "Mirel", "MenuSettings" }) {
         const std::unique_ptr<ICfg> sub(top.GetSubCfg(QLatin1String(group)));
-        check(sub != nullptr, "no sub-configuration");
+        CHECK(sub);
         for (const char* key : { "FileOpenPath", "Files1", "Files9", "Server", "StallTimeoutMs" }) {
             values << sub->ReadString(QLatin1String(key), QStringLiteral("<default>"))
                    << QString::number(sub->ReadInt(QLatin1String(key), -17))
@@ -49,55 +53,41 @@ QStringList readKnownEntries(ICfg& top)
     return values;
 }
 
-QString folder()
-{
-    static QTemporaryDir dir;
-    static const bool set = qputenv("TEV_CONFIG_DIR", dir.path().toUtf8());
-    Q_UNUSED(set)
-    return dir.path();
-}
-
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
+    static QTemporaryDir folder;
+    static const bool configured = qputenv("TEV_CONFIG_DIR", folder.path().toUtf8());
+    CHECK(configured);
     // A new name for every input: Qt keeps parsed files by name and tells a change by size and
     // time stamp, which two quick writes of the same size can share.
     static int run = 0;
     const QString name = QStringLiteral("fuzz%1").arg(++run);
-    const QString ini = folder() + QLatin1Char('/') + name + QLatin1String(".ini");
+    const QString ini = folder.filePath(name + QLatin1String(".ini"));
     const QString kept = ini + QLatin1String(".damaged");
     const QByteArray bytes(reinterpret_cast<const char*>(data), static_cast<int>(size));
-    {
-        QFile file(ini);
-        check(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size(),
-            "cannot write the input");
-    }
+    QFile file(ini);
+    CHECK(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
+    file.close();
 
     QStringList before;
     {
-        const std::unique_ptr<ICfg> cfg(CfgCenter::CreateCfg(name, ICfg::FrontEndView, QString()));
-        check(cfg != nullptr, "cannot open");
-        before = readKnownEntries(*cfg);
-        check(cfg->WriteString(QStringLiteral("FuzzWritten"), QStringLiteral("yes")),
-            "the write failed");
+        const std::unique_ptr<ICfg> cfg = open(name);
+        CHECK(cfg);
+        before = knownEntries(*cfg);
+        CHECK(cfg->WriteString(QStringLiteral("FuzzWritten"), QStringLiteral("yes")));
     }
-
-    const std::unique_ptr<ICfg> cfg(CfgCenter::CreateCfg(name, ICfg::FrontEndView, QString()));
-    check(cfg->ReadString(QStringLiteral("FuzzWritten"), QString()) == QLatin1String("yes"),
-        "the entry written is lost");
-    const QStringList after = readKnownEntries(*cfg);
+    const std::unique_ptr<ICfg> cfg = open(name);
+    CHECK(cfg->ReadString(QStringLiteral("FuzzWritten"), QString()) == QLatin1String("yes"));
     if (QFile::exists(kept)) {
-        check(fileBytes(kept) == bytes, "the damaged file was not kept as it was");
-        check(before
-                == readKnownEntries(*std::unique_ptr<ICfg>(CfgCenter::CreateCfg(
-                    QStringLiteral("never-written"), ICfg::FrontEndView, QString()))),
-            "a damaged file gave values");
+        CHECK(fileBytes(kept) == bytes);
+        CHECK(before == knownEntries(*open(QStringLiteral("never-written"))));
     } else {
-        check(after == before, "a write changed other entries");
+        CHECK(knownEntries(*cfg) == before); // a write changed other entries
     }
     QFile::remove(ini);
     QFile::remove(kept);
-    QFile::remove(folder() + QStringLiteral("/never-written.ini"));
+    QFile::remove(folder.filePath(QStringLiteral("never-written.ini")));
     return 0;
 }

@@ -6,33 +6,13 @@
 #include <QTcpSocket>
 #include <QThread>
 
-HttpServer::~HttpServer()
-{
-    stop();
-}
-
 quint16 HttpServer::freePort()
 {
     QTcpServer probe;
     return probe.listen(QHostAddress::LocalHost, 0) ? probe.serverPort() : 0;
 }
 
-bool HttpServer::waitForPort(quint16 port, int timeoutMs, const QProcess* owner)
-{
-    const QDeadlineTimer deadline(timeoutMs);
-    while (!deadline.hasExpired()) {
-        if (owner && owner->state() == QProcess::NotRunning)
-            return false;
-        QTcpSocket socket;
-        socket.connectToHost(QHostAddress::LocalHost, port);
-        if (socket.waitForConnected(200))
-            return true;
-        QThread::msleep(50);
-    }
-    return false;
-}
-
-bool HttpServer::start(const QString& folder)
+bool HttpServer::start(const QString& folder, const QString& script)
 {
     // Older Pythons print no usable port for port 0, so the port is picked here; another
     // process may grab it between the pick and the bind, hence the retries.
@@ -41,12 +21,19 @@ bool HttpServer::start(const QString& folder)
         m_port = freePort();
         m_process.setStandardOutputFile(QProcess::nullDevice());
         m_process.setStandardErrorFile(QProcess::nullDevice()); // one log line per request
+        const QString port = QString::number(m_port);
         m_process.start(QStringLiteral("python3"),
-            { QStringLiteral("-m"), QStringLiteral("http.server"), QString::number(m_port),
-                QStringLiteral("--bind"), QStringLiteral("127.0.0.1"),
-                QStringLiteral("--directory"), folder });
-        if (m_process.waitForStarted(5000) && waitForPort(m_port, 10000, &m_process))
-            return true;
+            script.isEmpty() ? QStringList { "-m", "http.server", port, "--bind", "127.0.0.1",
+                "--directory", folder }
+                             : QStringList { script, port, folder });
+        const QDeadlineTimer deadline(10000);
+        while (m_process.waitForStarted(5000) && !deadline.hasExpired()) {
+            QTcpSocket socket;
+            socket.connectToHost(QHostAddress::LocalHost, m_port);
+            if (socket.waitForConnected(200))
+                return true;
+            QThread::msleep(50);
+        }
     }
     stop();
     return false;
@@ -62,9 +49,4 @@ void HttpServer::stop()
         }
     }
     m_port = 0;
-}
-
-QString HttpServer::baseUrl() const
-{
-    return QStringLiteral("http://127.0.0.1:%1/").arg(m_port);
 }

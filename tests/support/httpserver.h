@@ -3,29 +3,26 @@
 #include <QProcess>
 #include <QString>
 
-/// A real HTTP server for tests: Python's http.server module serving one folder on 127.0.0.1.
-/// Needs python3 on the PATH. Stopped by stop() or the destructor.
+/// A real HTTP server for tests on 127.0.0.1: Python's http.server module serving one folder,
+/// or a script that takes the port and the folder as its arguments (faultyhttp.py). Needs
+/// python3 on the PATH. Stopped by the destructor.
 class HttpServer
 {
 public:
     HttpServer() = default;
-    ~HttpServer();
+    ~HttpServer() { stop(); }
     HttpServer(const HttpServer&) = delete;
     HttpServer& operator=(const HttpServer&) = delete;
 
     /// Starts serving `folder` and returns once the port accepts connections; false when the
     /// server did not come up within a few seconds.
-    bool start(const QString& folder);
+    bool start(const QString& folder, const QString& script = QString());
     void stop();
-
-    quint16 port() const { return m_port; }
     /// "http://127.0.0.1:<port>/"
-    QString baseUrl() const;
+    QString baseUrl() const { return QStringLiteral("http://127.0.0.1:%1/").arg(m_port); }
 
     /// A port on 127.0.0.1 nobody listens on at the moment of the call.
     static quint16 freePort();
-    /// True when something accepts connections on 127.0.0.1:`port` within `timeoutMs`.
-    static bool waitForPort(quint16 port, int timeoutMs, const QProcess* owner = nullptr);
 
 private:
     QProcess m_process;
