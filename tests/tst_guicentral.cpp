@@ -10,10 +10,7 @@
 #include <QMessageBox>
 #include <QtTest>
 
-#include <memory>
-
 namespace {
-
 class Receiver : public QWidget
 {
 public:
@@ -21,8 +18,7 @@ public:
     bool onHotKey(int id)
     {
         ids.append(id);
-        const auto action = actions.constFind(id);
-        return action != actions.constEnd() ? (*action)() : consume;
+        return actions.contains(id) ? actions[id]() : consume;
     }
     QList<int> ids;
     // What a front end does on a key, such as asking in a box; answers whether the key was used.
@@ -35,13 +31,10 @@ struct MainWindow
 {
     MainWindow()
     {
-        window.setWindowTitle(QStringLiteral("Main"));
         exitAction = window.menuBar()->addMenu(QStringLiteral("&File"))->addAction("E&xit");
         exitAction->setShortcut(QKeySequence(Qt::ALT | Qt::Key_F4));
-        auto* central = new Receiver(&window);
-        receiver = central;
-        edit = new QLineEdit(central);
-        window.setCentralWidget(central);
+        window.setCentralWidget(receiver = new Receiver);
+        edit = new QLineEdit(receiver);
     }
     bool show()
     {
@@ -56,19 +49,22 @@ struct MainWindow
     QLineEdit* edit;
 };
 
-int addHotKey(Receiver* receiver, int key, int modifiers, bool applicationWide = true)
+int keyOf(const QString& name)
 {
-    return GuiCentral::Instance().AddHotKey(Qt::Key(key), unsigned(modifiers), receiver,
-        QStringLiteral("Test"), QStringLiteral("Tests"), applicationWide, true);
+    return QKeySequence(name)[0];
 }
 
-bool isRegistered(int id)
+int addHotKey(Receiver* receiver, const QString& key, bool applicationWide = true)
 {
-    for (const GuiCentral::HotKey& hotKey : GuiCentral::Instance().HotKeys()) {
-        if (hotKey.id == id)
-            return true;
-    }
-    return false;
+    return GuiCentral::Instance().AddHotKey(Qt::Key(keyOf(key) & ~Qt::KeyboardModifierMask),
+        unsigned(keyOf(key) & Qt::KeyboardModifierMask), receiver, QStringLiteral("Test"),
+        QStringLiteral("Tests"), applicationWide, true);
+}
+
+void press(QWidget* widget, const QString& key)
+{
+    QTest::keyClick(widget, Qt::Key(keyOf(key) & ~Qt::KeyboardModifierMask),
+        Qt::KeyboardModifiers(keyOf(key) & Qt::KeyboardModifierMask));
 }
 
 } // namespace
@@ -76,230 +72,161 @@ bool isRegistered(int id)
 class TestGuiCentral : public QObject
 {
     Q_OBJECT
-private slots:
-    void distinctIds();
-    void delivery_data();
-    void delivery();
-    void onePressOneCall_data();
-    void onePressOneCall();
-    void endsWithReceiver();
-    void windowScope_data();
-    void windowScope();
-
-private:
     TestConfigDir m_config;
-};
 
-void TestGuiCentral::distinctIds()
-{
-    Receiver receiver;
-    const int f1 = addHotKey(&receiver, Qt::Key_F1, 0);
-    const int shiftF1 = addHotKey(&receiver, Qt::Key_F1, Qt::SHIFT);
-    const int again = addHotKey(&receiver, Qt::Key_F1, 0);
-    QVERIFY(f1 > 0 && shiftF1 > 0 && again > 0);
-    QVERIFY(f1 != shiftF1 && f1 != again && shiftF1 != again);
-    QVERIFY(GuiCentral::Instance().RemoveHotKey(again));
-    QVERIFY(!GuiCentral::Instance().RemoveHotKey(again));
-    QVERIFY(isRegistered(f1) && isRegistered(shiftF1) && !isRegistered(again));
-}
-
-void TestGuiCentral::delivery_data()
-{
-    QTest::addColumn<int>("registeredKey");
-    QTest::addColumn<int>("registeredModifiers");
-    QTest::addColumn<int>("pressedKey");
-    QTest::addColumn<int>("pressedModifiers");
-    QTest::addColumn<bool>("consume");
-    QTest::addColumn<int>("calls");
-    QTest::addColumn<QString>("typed");
-    QTest::addColumn<int>("exitTriggered");
-    const int none = Qt::NoModifier;
-    QTest::newRow("F1") << int(Qt::Key_F1) << none << int(Qt::Key_F1) << none << true << 1 << ""
-                        << 0;
-    QTest::newRow("Shift+F1 is not F1") << int(Qt::Key_F1) << none << int(Qt::Key_F1)
-                                        << int(Qt::ShiftModifier) << true << 0 << "" << 0;
-    QTest::newRow("F1 is not Shift+F1")
-        << int(Qt::Key_F1) << int(Qt::SHIFT) << int(Qt::Key_F1) << none << true << 0 << "" << 0;
-    QTest::newRow("Shift+F1") << int(Qt::Key_F1) << int(Qt::SHIFT) << int(Qt::Key_F1)
-                              << int(Qt::ShiftModifier) << true << 1 << "" << 0;
-    QTest::newRow("Space passed on types")
-        << int(Qt::Key_Space) << none << int(Qt::Key_Space) << none << false << 1 << " " << 0;
-    QTest::newRow("Space consumed")
-        << int(Qt::Key_Space) << none << int(Qt::Key_Space) << none << true << 1 << "" << 0;
-    QTest::newRow("Alt+F4 passed on to the menu")
-        << int(Qt::Key_F4) << int(Qt::ALT) << int(Qt::Key_F4) << int(Qt::AltModifier) << false << 1
-        << "" << 1;
-    QTest::newRow("Alt+F4 consumed") << int(Qt::Key_F4) << int(Qt::ALT) << int(Qt::Key_F4)
-                                     << int(Qt::AltModifier) << true << 1 << "" << 0;
-    QTest::newRow("other key") << int(Qt::Key_F2) << none << int(Qt::Key_A) << none << true << 0
-                               << "a" << 0;
-}
-
-void TestGuiCentral::delivery()
-{
-    QFETCH(int, registeredKey);
-    QFETCH(int, registeredModifiers);
-    QFETCH(int, pressedKey);
-    QFETCH(int, pressedModifiers);
-    QFETCH(bool, consume);
-    QFETCH(int, calls);
-    QFETCH(QString, typed);
-    QFETCH(int, exitTriggered);
-
-    MainWindow main;
-    QVERIFY(main.show());
-    main.receiver->consume = consume;
-    const int id = addHotKey(main.receiver, registeredKey, registeredModifiers);
-    QSignalSpy exitSpy(main.exitAction, &QAction::triggered);
-
-    QTest::keyClick(main.edit, Qt::Key(pressedKey), Qt::KeyboardModifiers(pressedModifiers));
-    QCOMPARE(main.receiver->ids, calls ? QList<int> { id } : QList<int>());
-    QCOMPARE(main.edit->text(), typed);
-    QCOMPARE(exitSpy.count(), exitTriggered);
-
-    // The next press of the same key is offered anew.
-    main.edit->clear();
-    QTest::keyClick(main.edit, Qt::Key(pressedKey), Qt::KeyboardModifiers(pressedModifiers));
-    QCOMPARE(main.receiver->ids.size(), 2 * calls);
-    QCOMPARE(exitSpy.count(), 2 * exitTriggered);
-}
-
-void TestGuiCentral::onePressOneCall_data()
-{
-    QTest::addColumn<QStringList>("steps");
-    QTest::addColumn<QStringList>("calls");
-    QTest::addColumn<QStringList>("dialogs");
-    // F1 shows the hot-key list as the frame does; F5 asks in a box and F8 too but leaves the key
-    // to Qt, as front ends may; F6 only counts; "box" is a front end asking outside any hot key,
-    // with F7 registered by a widget in that box.
-    const QStringList list { "Hotkeys" };
-    const QStringList box { "Asking" };
-    const QStringList ownBox { "Own box" };
-    QTest::newRow("F1 released in the list, Escape")
-        << QStringList { "+F1", "-F1", "+Esc", "-Esc" } << QStringList { "F1" } << list;
-    QTest::newRow("F1 released in the list, Return")
-        << QStringList { "+F1", "-F1", "+Return", "-Return" } << QStringList { "F1" } << list;
-    QTest::newRow("F1 held until the list is closed")
-        << QStringList { "+F1", "+Esc", "-Esc", "-F1" } << QStringList { "F1" } << list;
-    QTest::newRow("F1 held, repeating into the list")
-        << QStringList { "+F1", "~F1", "*F1", "~F1", "*F1", "-F1", "+Esc", "-Esc" }
-        << QStringList { "F1" } << list;
-    QTest::newRow("F1 pressed again in the list") << QStringList { "+F1", "-F1", "+F1", "-F1",
-        "+Esc", "-Esc" } << QStringList { "F1" } << list;
-    QTest::newRow("F1, list closed, F1")
-        << QStringList { "+F1", "-F1", "+Esc", "-Esc", "+F1", "-F1", "+Return", "-Return" }
-        << QStringList { "F1", "F1" } << list + list;
-    QTest::newRow("box key released in the box, Escape")
-        << QStringList { "+F5", "-F5", "+Esc", "-Esc" } << QStringList { "F5" } << box;
-    QTest::newRow("box key pressed again in the box") << QStringList { "+F5", "-F5", "+F5", "-F5",
-        "+Esc", "-Esc" } << QStringList { "F5" } << box;
-    QTest::newRow("F1 in the box of a hot key") << QStringList { "+F5", "-F5", "+F1", "-F1", "+Esc",
-        "-Esc" } << QStringList { "F5" } << box;
-    QTest::newRow("box key not used, released in the box")
-        << QStringList { "+F8", "-F8", "+Esc", "-Esc" } << QStringList { "F8" } << box;
-    QTest::newRow("F1 in a front end's own box")
-        << QStringList { "box", "+F1", "-F1", "+Esc", "-Esc" } << QStringList {} << ownBox;
-    QTest::newRow("key of a widget in the own box")
-        << QStringList { "box", "+F7", "-F7", "+Esc", "-Esc" } << QStringList { "F7" } << ownBox;
-    QTest::newRow("held key repeats") << QStringList { "+F6", "*F6", "*F6", "-F6" }
-                                      << QStringList { "F6", "F6", "F6" } << QStringList {};
-    QTest::newRow("held key repeats, each repeat released")
-        << QStringList { "+F6", "~F6", "*F6", "~F6", "*F6", "-F6" }
-        << QStringList { "F6", "F6", "F6" } << QStringList {};
-}
-
-// Keys as a keyboard sends them, with dialogs opened from the hot-key handler; a press reaches
-// the handler once, whatever is released, pressed or closed while its dialog runs.
-void TestGuiCentral::onePressOneCall()
-{
-    QFETCH(QStringList, steps);
-    QFETCH(QStringList, calls);
-    QFETCH(QStringList, dialogs);
-
-    MainWindow main;
-    QVERIFY(main.show());
-    QStringList called;
-    auto hotKey = [&](const QString& name, Receiver* receiver, std::function<bool()> action) {
-        const int id = addHotKey(receiver, QKeySequence(name)[0], 0);
-        receiver->actions[id] = [&called, name, action] {
-            called << name;
-            return action();
+private slots:
+    void delivery_data()
+    {
+        QTest::addColumn<QString>("registered");
+        QTest::addColumn<QString>("pressed");
+        QTest::addColumn<bool>("consume");
+        QTest::addColumn<int>("calls");
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<int>("exitTriggered");
+        const auto row = [](const char* tag, const char* registered, const char* pressed,
+                             bool consume, int calls, const char* typed, int exit) {
+            QTest::newRow(tag) << registered << pressed << consume << calls << typed << exit;
         };
-    };
-    QWidget* window = &main.window;
-    hotKey("F1", main.receiver, [window] {
-        GuiCentral::Instance().ExecHotKeysDialog(window);
-        return true;
-    });
-    hotKey("F5", main.receiver, [window] {
-        QMessageBox::information(window, QStringLiteral("Asking"), QStringLiteral("Sure?"));
-        return true;
-    });
-    hotKey("F8", main.receiver, [window] {
-        QMessageBox::information(window, QStringLiteral("Asking"), QStringLiteral("Sure?"));
-        return false;
-    });
-    hotKey("F6", main.receiver, [] { return true; });
+        row("F1", "F1", "F1", true, 1, "", 0);
+        row("Shift+F1 is not F1", "F1", "Shift+F1", true, 0, "", 0);
+        row("F1 is not Shift+F1", "Shift+F1", "F1", true, 0, "", 0);
+        row("Space passed on types", "Space", "Space", false, 1, " ", 0);
+        row("Space consumed", "Space", "Space", true, 1, "", 0);
+        row("Alt+F4 passed on to the menu", "Alt+F4", "Alt+F4", false, 1, "", 1);
+        row("Alt+F4 consumed", "Alt+F4", "Alt+F4", true, 1, "", 0);
+        row("other key", "F2", "A", true, 0, "a", 0);
+    }
+    void delivery()
+    {
+        QFETCH(QString, pressed);
+        QFETCH(int, calls);
+        QFETCH(int, exitTriggered);
+        MainWindow main;
+        QVERIFY(main.show());
+        QFETCH(bool, consume);
+        main.receiver->consume = consume;
+        QFETCH(QString, registered);
+        const int id = addHotKey(main.receiver, registered);
+        QSignalSpy exitSpy(main.exitAction, &QAction::triggered);
 
-    KeyScript script(window, steps, [&](const QString& step) {
-        QCOMPARE(step, QStringLiteral("box"));
-        QMessageBox ownBox(QMessageBox::Question, QStringLiteral("Own box"),
-            QStringLiteral("Asked by the front end"), QMessageBox::Ok, window);
-        hotKey("F7", new Receiver(&ownBox), [] { return true; });
-        ownBox.exec();
-    });
-    QTRY_VERIFY_WITH_TIMEOUT(script.finished(), 10000);
-    QCOMPARE(called, calls);
-    QCOMPARE(script.dialogTitles(), dialogs);
-}
+        press(main.edit, pressed);
+        QCOMPARE(main.receiver->ids, calls ? QList<int> { id } : QList<int>());
+        QTEST(main.edit->text(), "typed");
+        QCOMPARE(exitSpy.count(), exitTriggered);
+        // The next press of the same key is offered anew.
+        press(main.edit, pressed);
+        QCOMPARE(main.receiver->ids.size(), 2 * calls);
+        QCOMPARE(exitSpy.count(), 2 * exitTriggered);
+    }
 
-void TestGuiCentral::endsWithReceiver()
-{
-    MainWindow main;
-    QVERIFY(main.show());
-    auto* doomed = new Receiver(&main.window);
-    const int doomedId = addHotKey(doomed, Qt::Key_F3, 0);
-    const int keptId = addHotKey(main.receiver, Qt::Key_F3, 0);
-    delete doomed;
-    QVERIFY(!isRegistered(doomedId));
-    QVERIFY(isRegistered(keptId));
-    QTest::keyClick(main.edit, Qt::Key_F3);
-    QCOMPARE(main.receiver->ids, QList<int> { keptId });
+    void onePressOneCall_data()
+    {
+        QTest::addColumn<QString>("steps");
+        QTest::addColumn<QString>("calls");
+        QTest::addColumn<QString>("dialogs");
+        const auto row
+            = [](const char* tag, const char* steps, const char* calls, const char* dialogs) {
+                  QTest::newRow(tag) << steps << calls << dialogs;
+              };
+        // F1 shows the hot-key list as the frame does; F5 asks in a box and F8 too but leaves the
+        // key to Qt, as front ends may; F6 only counts; "box" is a front end asking outside any
+        // hot key, with F7 registered by a widget in that box.
+        row("F1 released in the list", "+F1 -F1 +Esc -Esc", "F1", "Hotkeys");
+        row("F1 held until the list is closed", "+F1 +Esc -Esc -F1", "F1", "Hotkeys");
+        row("F1 held, repeating into the list", "+F1 ~F1 *F1 ~F1 *F1 -F1 +Esc -Esc", "F1",
+            "Hotkeys");
+        row("F1, list closed, F1", "+F1 -F1 +Esc -Esc +F1 -F1 +Return -Return", "F1 F1",
+            "Hotkeys Hotkeys");
+        row("box key pressed again in the box", "+F5 -F5 +F5 -F5 +Esc -Esc", "F5", "Asking");
+        row("box key not used, released in the box", "+F8 -F8 +Esc -Esc", "F8", "Asking");
+        row("F1 in a front end's own box", "box +F1 -F1 +Esc -Esc", "", "Own");
+        row("key of a widget in the own box", "box +F7 -F7 +Esc -Esc", "F7", "Own");
+        row("held key repeats", "+F6 *F6 *F6 -F6", "F6 F6 F6", "");
+    }
+    // Keys as a keyboard sends them, with dialogs opened from the hot-key handler; a press
+    // reaches the handler once, whatever is released, pressed or closed while its dialog runs.
+    void onePressOneCall()
+    {
+        QFETCH(QString, steps);
+        MainWindow main;
+        QVERIFY(main.show());
+        QStringList called;
+        auto hotKey = [&](const QString& name, Receiver* receiver, std::function<bool()> action) {
+            receiver->actions[addHotKey(receiver, name)] = [&called, name, action] {
+                called << name;
+                return action();
+            };
+        };
+        QWidget* window = &main.window;
+        const auto ask = [window](bool used) {
+            return [window, used] {
+                QMessageBox::information(window, QStringLiteral("Asking"), QStringLiteral("Sure?"));
+                return used;
+            };
+        };
+        hotKey("F1", main.receiver, [window] {
+            GuiCentral::Instance().ExecHotKeysDialog(window);
+            return true;
+        });
+        hotKey("F5", main.receiver, ask(true));
+        hotKey("F8", main.receiver, ask(false));
+        hotKey("F6", main.receiver, [] { return true; });
 
-    delete main.receiver;
-    QVERIFY(!isRegistered(keptId));
-}
+        KeyScript script(window, steps.split(' '), [&](const QString& step) {
+            QCOMPARE(step, QStringLiteral("box"));
+            QMessageBox ownBox(
+                QMessageBox::Question, QStringLiteral("Own"), QString(), QMessageBox::Ok, window);
+            hotKey("F7", new Receiver(&ownBox), [] { return true; });
+            ownBox.exec();
+        });
+        QTRY_VERIFY_WITH_TIMEOUT(script.finished(), 10000);
+        QTEST(called.join(' '), "calls");
+        QTEST(script.dialogTitles().join(' '), "dialogs");
+    }
 
-void TestGuiCentral::windowScope_data()
-{
-    QTest::addColumn<bool>("applicationWide");
-    QTest::addColumn<bool>("inOwnWindow");
-    QTest::addColumn<int>("calls");
-    QTest::newRow("wide, own window") << true << true << 1;
-    QTest::newRow("wide, other window") << true << false << 1;
-    QTest::newRow("local, own window") << false << true << 1;
-    QTest::newRow("local, other window") << false << false << 0;
-}
+    // Registrations end with their receiver; keys with distinct ids stay apart.
+    void endsWithReceiver()
+    {
+        MainWindow main;
+        QVERIFY(main.show());
+        auto* doomed = new Receiver(&main.window);
+        const int doomedId = addHotKey(doomed, "F3");
+        const int keptId = addHotKey(main.receiver, "F3");
+        delete doomed;
+        QVERIFY(!GuiCentral::Instance().RemoveHotKey(doomedId));
+        press(main.edit, "F3");
+        QCOMPARE(main.receiver->ids, QList<int> { keptId });
+        delete main.receiver;
+        QVERIFY(!GuiCentral::Instance().RemoveHotKey(keptId));
+    }
 
-void TestGuiCentral::windowScope()
-{
-    QFETCH(bool, applicationWide);
-    QFETCH(bool, inOwnWindow);
-    QFETCH(int, calls);
-
-    MainWindow main;
-    QVERIFY(main.show());
-    QLineEdit other;
-    other.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&other));
-    addHotKey(main.receiver, Qt::Key_F5, 0, applicationWide);
-
-    QWidget* target = inOwnWindow ? static_cast<QWidget*>(main.edit) : &other;
-    QApplication::setActiveWindow(target->window());
-    QVERIFY(QTest::qWaitForWindowActive(target->window()));
-    QTest::keyClick(target, Qt::Key_F5);
-    QCOMPARE(main.receiver->ids.size(), calls);
-}
+    void windowScope_data()
+    {
+        QTest::addColumn<bool>("applicationWide");
+        QTest::addColumn<bool>("inOwnWindow");
+        QTest::addColumn<int>("calls");
+        QTest::newRow("wide, own window") << true << true << 1;
+        QTest::newRow("wide, other window") << true << false << 1;
+        QTest::newRow("local, own window") << false << true << 1;
+        QTest::newRow("local, other window") << false << false << 0;
+    }
+    void windowScope()
+    {
+        QFETCH(bool, applicationWide);
+        QFETCH(bool, inOwnWindow);
+        MainWindow main;
+        QVERIFY(main.show());
+        QLineEdit other;
+        other.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&other));
+        addHotKey(main.receiver, "F5", applicationWide);
+        QWidget* target = inOwnWindow ? static_cast<QWidget*>(main.edit) : &other;
+        QApplication::setActiveWindow(target->window());
+        QVERIFY(QTest::qWaitForWindowActive(target->window()));
+        press(target, "F5");
+        QTEST(main.receiver->ids.size(), "calls");
+    }
+};
 
 QTEST_MAIN(TestGuiCentral)
 #include "tst_guicentral.moc"
