@@ -83,10 +83,13 @@ private slots:
         QTest::addColumn<int>("calls");
         QTest::addColumn<QString>("typed");
         QTest::addColumn<int>("exitTriggered");
-        const auto row = [](const char* tag, const char* registered, const char* pressed,
-                             bool consume, int calls, const char* typed, int exit) {
-            QTest::newRow(tag) << registered << pressed << consume << calls << typed << exit;
-        };
+        QTest::addColumn<QString>("scope"); // "local": the key is for its window only
+        const auto row
+            = [](const char* tag, const char* registered, const char* pressed, bool consume,
+                  int calls, const char* typed, int exit, const char* scope = "") {
+                  QTest::newRow(tag)
+                      << registered << pressed << consume << calls << typed << exit << scope;
+              };
         row("F1", "F1", "F1", true, 1, "", 0);
         row("Shift+F1 is not F1", "F1", "Shift+F1", true, 0, "", 0);
         row("F1 is not Shift+F1", "Shift+F1", "F1", true, 0, "", 0);
@@ -95,26 +98,38 @@ private slots:
         row("Alt+F4 passed on to the menu", "Alt+F4", "Alt+F4", false, 1, "", 1);
         row("Alt+F4 consumed", "Alt+F4", "Alt+F4", true, 1, "", 0);
         row("other key", "F2", "A", true, 0, "a", 0);
+        row("local, own window", "F5", "F5", true, 1, "", 0, "local");
+        row("wide, other window", "F5", "F5", true, 1, "", 0, "other window");
+        row("local, other window", "F5", "F5", true, 0, "", 0, "local, other window");
     }
     void delivery()
     {
         QFETCH(QString, pressed);
         QFETCH(int, calls);
         QFETCH(int, exitTriggered);
+        QFETCH(QString, scope);
         MainWindow main;
         QVERIFY(main.show());
         QFETCH(bool, consume);
         main.receiver->consume = consume;
         QFETCH(QString, registered);
-        const int id = addHotKey(main.receiver, registered);
+        const int id = addHotKey(main.receiver, registered, !scope.contains("local"));
         QSignalSpy exitSpy(main.exitAction, &QAction::triggered);
-
-        press(main.edit, pressed);
+        QLineEdit other;
+        QLineEdit* target = main.edit;
+        if (scope.contains("other")) {
+            target = &other;
+            other.show();
+            QApplication::setActiveWindow(&other);
+            QVERIFY(QTest::qWaitForWindowActive(&other));
+        }
+        press(target, pressed);
         QCOMPARE(main.receiver->ids, calls ? QList<int> { id } : QList<int>());
-        QTEST(main.edit->text(), "typed");
+        QTEST(target->text(), "typed");
         QCOMPARE(exitSpy.count(), exitTriggered);
         // The next press of the same key is offered anew.
-        press(main.edit, pressed);
+        target->clear();
+        press(target, pressed);
         QCOMPARE(main.receiver->ids.size(), 2 * calls);
         QCOMPARE(exitSpy.count(), 2 * exitTriggered);
     }
@@ -198,33 +213,6 @@ private slots:
         QCOMPARE(main.receiver->ids, QList<int> { keptId });
         delete main.receiver;
         QVERIFY(!GuiCentral::Instance().RemoveHotKey(keptId));
-    }
-
-    void windowScope_data()
-    {
-        QTest::addColumn<bool>("applicationWide");
-        QTest::addColumn<bool>("inOwnWindow");
-        QTest::addColumn<int>("calls");
-        QTest::newRow("wide, own window") << true << true << 1;
-        QTest::newRow("wide, other window") << true << false << 1;
-        QTest::newRow("local, own window") << false << true << 1;
-        QTest::newRow("local, other window") << false << false << 0;
-    }
-    void windowScope()
-    {
-        QFETCH(bool, applicationWide);
-        QFETCH(bool, inOwnWindow);
-        MainWindow main;
-        QVERIFY(main.show());
-        QLineEdit other;
-        other.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&other));
-        addHotKey(main.receiver, "F5", applicationWide);
-        QWidget* target = inOwnWindow ? static_cast<QWidget*>(main.edit) : &other;
-        QApplication::setActiveWindow(target->window());
-        QVERIFY(QTest::qWaitForWindowActive(target->window()));
-        press(target, "F5");
-        QTEST(main.receiver->ids.size(), "calls");
     }
 };
 
