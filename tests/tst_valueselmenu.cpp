@@ -7,50 +7,68 @@
 #include <values/valueselection.h>
 
 #include <QAction>
+#include <QRegularExpression>
 #include <QSettings>
 #include <QtTest>
 
-#include <functional>
-
-using MenuSetup = std::function<void(ValueSelMenu&, const QString& root)>;
-Q_DECLARE_METATYPE(MenuSetup)
-
 namespace {
-QStringList g_reports;
-QStringList g_sources; // "<file>:<line>" of each report
+QStringList g_reports; // the expression of each failed check of the menu
 QtMessageHandler g_previousHandler = nullptr;
 
 void captureAsserts(QtMsgType type, const QMessageLogContext& context, const QString& message)
 {
-    if (qstrcmp(context.category, "tev.assert") == 0) {
-        // "Assertion failed: <expression> (<file>:<line>)"
-        g_reports << message.section(QStringLiteral(": "), 1).section(QStringLiteral(" ("), 0, 0);
-        g_sources << message.section(QStringLiteral(" ("), -1).chopped(1);
-        return;
-    }
-    g_previousHandler(type, context, message);
+    if (qstrcmp(context.category, "tev.assert") != 0)
+        return g_previousHandler(type, context, message);
+    // The menu's source as the platform's tools know it, whatever the build tree.
+    static const QRegularExpression form(QStringLiteral(
+        R"(^Assertion failed: (.*) \(devicecontrol\\tevframebase\\src\\valueselmenu:\d+\)$)"));
+    const QRegularExpressionMatch match = form.match(message);
+    g_reports << (match.hasMatch() ? match.captured(1) : QStringLiteral("unexpected: ") + message);
 }
 
-values::Tree& tree()
+// Runs `steps` on `menu`, whose values live under `root`: "i3" inserts entry 3 with the key
+// F1 + 3, "s3:mode=k1" binds it to the selection "mode" and its item "k1", "b3:flag" to the
+// boolean "flag", "p3" makes it persistent (default key 1), "c3" checkable, "t3" triggers it,
+// "v:mode=k1" selects "k1" in "mode" from outside.
+void run(ValueSelMenu& menu, const QString& root, const QString& steps)
 {
-    return *values::Tree::Instance();
+    for (const QString& step : steps.split(' ', Qt::SkipEmptyParts)) {
+        const QChar op = step.at(0);
+        const int id = step.mid(1).section(':', 0, 0).toInt();
+        const QString name = step.section(':', 1).section('=', 0, 0);
+        const QString item = step.section('=', 1);
+        if (op == 'i')
+            menu.InsertItem(QString::number(id), id, Qt::Key_F1 + id);
+        else if (op == 's')
+            menu.SetSelection_ValuePath(id, root, name, item);
+        else if (op == 'b')
+            menu.SetBoolean_ValuePath(id, root, name);
+        else if (op == 'p')
+            menu.SetPersistant(id, 1);
+        else if (op == 'c')
+            menu.SetCheckable(id);
+        else if (op == 't')
+            menu.FindItem(id)->trigger();
+        else if (op == 'v')
+            values::Tree::Instance()->Find<values::ValueSelection>(root + name)->Select(item);
+    }
 }
 
 // Items "k0", "k1", ... with the keys 0, 1, ...; the first one current.
-values::ValueSelection* addSelection(const QString& root, const QString& name, int count = 3)
+values::ValueSelection* addSelection(const QString& root, const QString& name, int count = 15)
 {
     auto* selection = new values::ValueSelection(name);
     for (int key = 0; key < count; ++key)
         selection->AddItem(new values::SelectionItem(QStringLiteral("k%1").arg(key), 0.0, key));
     selection->SelectIndex(0);
-    tree().AddValue(root, selection);
+    values::Tree::Instance()->AddValue(root, selection);
     return selection;
 }
 
 values::BoolValue* addBoolean(const QString& root, const QString& name)
 {
     auto* boolean = new values::BoolValue(name);
-    tree().AddValue(root, boolean);
+    values::Tree::Instance()->AddValue(root, boolean);
     return boolean;
 }
 } // namespace
@@ -58,7 +76,6 @@ values::BoolValue* addBoolean(const QString& root, const QString& name)
 class TestValueSelMenu : public QObject
 {
     Q_OBJECT
-
     TestConfigDir m_config;
     int m_rootCount = 0;
     // The tree is shared by the whole process: every test works under a root of its own.
@@ -77,157 +94,70 @@ private slots:
         ErrorHandler::Instance().SetFlags(ErrorHandler::Assertions);
         g_previousHandler = qInstallMessageHandler(captureAsserts);
     }
-    void init()
-    {
-        g_reports.clear();
-        g_sources.clear();
-    }
 
-    void activation_data()
+    // The menu's values are the selection "mode" (k0 current) and the boolean "flag" (false).
+    void steps_data()
     {
-        QTest::addColumn<bool>("bindSelection");
-        QTest::addColumn<QString>("itemName");
-        QTest::addColumn<bool>("bindBoolean");
-        QTest::addColumn<long>("key");
+        QTest::addColumn<QString>("steps");
+        QTest::addColumn<int>("key"); // of "mode" afterwards
         QTest::addColumn<bool>("flag");
-        QTest::newRow("selection") << true << "k2" << false << 2L << false;
-        QTest::newRow("selection wins over boolean") << true << "k2" << true << 2L << false;
-        QTest::newRow("empty item name flips boolean") << true << "" << true << 0L << true;
-        QTest::newRow("empty item name, no boolean") << true << "" << false << 0L << false;
-        QTest::newRow("boolean") << false << "" << true << 0L << true;
-    }
-    void activation()
-    {
-        QFETCH(bool, bindSelection);
-        QFETCH(QString, itemName);
-        QFETCH(bool, bindBoolean);
-        const QString root = freshRoot();
-        values::ValueSelection* selection = addSelection(root, "mode");
-        values::BoolValue* boolean = addBoolean(root, "flag");
-        ValueSelMenu menu;
-        menu.InsertItem("Entry", 2, Qt::Key_F5);
-        QCOMPARE(menu.FindItem(2)->shortcut(), QKeySequence(Qt::Key_F5));
-        if (bindSelection)
-            menu.SetSelection_ValuePath(2, root, "mode", itemName);
-        if (bindBoolean)
-            menu.SetBoolean_ValuePath(2, root, "flag");
-        menu.FindItem(2)->trigger();
-        QTEST(selection->GetCurrentKey(), "key");
-        QTEST(boolean->GetValue(), "flag");
-        QVERIFY(g_reports.isEmpty());
-    }
+        QTest::addColumn<QString>("marks"); // the entries' check marks, in menu order, if checked
+        QTest::addColumn<QString>("reports");
+        const auto row = [](const char* tag, const QString& steps, int key, bool flag,
+                             const char* marks, const char* reports) {
+            QTest::newRow(tag) << steps << key << flag << marks << reports;
+        };
+        row("selection", "i2 s2:mode=k2 t2", 2, false, "", "");
+        row("selection wins over boolean", "i2 s2:mode=k2 b2:flag t2", 2, false, "", "");
+        row("empty item name flips boolean", "i2 s2:mode b2:flag t2", 0, true, "", "");
+        row("empty item name, no boolean", "i2 s2:mode t2", 0, false, "", "");
+        row("boolean", "i2 b2:flag t2", 0, true, "", "");
+        // A negative id is not reported either.
+        row("ids outside the tables", "i14 i-1 s-1:mode=k0 p14 c-1 t14 t-1", 0, false, "", "");
 
-    void idsOutsideTheTablesChangeNothing()
-    {
-        const QString root = freshRoot();
-        values::ValueSelection* selection = addSelection(root, "mode", 15);
-        ValueSelMenu menu;
-        menu.InsertItem("Fourteen", 14);
-        menu.InsertItem("Negative", -1);
-        menu.SetSelection_ValuePath(-1, root, "mode", "k0");
-        menu.SetPersistant(14, 3);
-        menu.SetCheckable(-1);
-        menu.FindItem(14)->trigger();
-        menu.FindItem(-1)->trigger();
-        QCOMPARE(selection->GetCurrentKey(), 0L);
-        QCOMPARE(selection->ObserverCount(), 0);
-        QVERIFY(g_reports.isEmpty()); // a negative id is not reported
-    }
+        const QString marked = "i0 s0:mode=k0 c0 i1 s1:mode=k1 c1 "; // two checkable entries
+        row("check mark of the current item", marked, 0, false, "x-", "");
+        row("check marks follow a trigger", marked + "t1", 1, false, "-x", "");
+        row("check marks follow the value", marked + "t1 v:mode=k0", 0, false, "x-", "");
+        // The toolkit clears the mark; the selection does not change and says nothing.
+        row("current item triggered keeps its mark", marked + "t0", 0, false, "x-", "");
+        row("shared selection stays observed when one item rebinds",
+            "i0 i1 s0:mode=k0 s1:mode=k1 c1 s0:other=k0 v:mode=k1", 1, false, "-x",
+            "m_pValueSelection[itemId] == NULL");
 
-    void assertions_data()
-    {
-        QTest::addColumn<MenuSetup>("setup");
-        QTest::addColumn<QStringList>("reports");
-        QTest::newRow("selection id too large") << MenuSetup([](ValueSelMenu& m, const QString& r) {
-            m.SetSelection_ValuePath(14, r, "sel", "k0");
-        }) << QStringList { "(itemId < iMAX_ITEMID)" };
-        QTest::newRow("boolean id too large") << MenuSetup([](ValueSelMenu& m, const QString& r) {
-            m.SetBoolean_ValuePath(20, r, "flag");
-        }) << QStringList { "(itemId < iMAX_ITEMID)" };
-        QTest::newRow("missing selection") << MenuSetup([](ValueSelMenu& m, const QString& r) {
-            m.SetSelection_ValuePath(0, r, "none", "k0");
-        }) << QStringList { "m_pValueSelection[itemId]" };
-        QTest::newRow("selection path holds a boolean") << MenuSetup(
-            [](ValueSelMenu& m, const QString& r) {
-                m.SetSelection_ValuePath(0, r, "flag", "k0");
-            }) << QStringList { "m_pValueSelection[itemId]" };
-        QTest::newRow("boolean path holds a selection")
-            << MenuSetup(
-                   [](ValueSelMenu& m, const QString& r) { m.SetBoolean_ValuePath(0, r, "sel"); })
-            << QStringList { "m_pValueBoolean[itemId]" };
-        QTest::newRow("selection rebound") << MenuSetup([](ValueSelMenu& m, const QString& r) {
-            m.SetSelection_ValuePath(0, r, "sel", "k0");
-            m.SetSelection_ValuePath(0, r, "sel", "k1");
-        }) << QStringList { "m_pValueSelection[itemId] == NULL" };
-        QTest::newRow("boolean rebound") << MenuSetup([](ValueSelMenu& m, const QString& r) {
-            m.SetBoolean_ValuePath(0, r, "flag");
-            m.SetBoolean_ValuePath(0, r, "flag");
-        }) << QStringList { "m_pValueBoolean[itemId] == NULL" };
-        QTest::newRow("persistent without selection")
-            << MenuSetup([](ValueSelMenu& m, const QString&) { m.SetPersistant(3, 1); })
-            << QStringList { "m_pValueSelection" };
-        QTest::newRow("checkable without selection")
-            << MenuSetup([](ValueSelMenu& m, const QString&) { m.SetCheckable(3); })
-            << QStringList { "m_pValueSelection" };
+        row("selection id too large", "s14:mode=k0", 0, false, "", "(itemId < iMAX_ITEMID)");
+        row("selection path holds a boolean", "s0:flag=k0", 0, false, "",
+            "m_pValueSelection[itemId]");
+        row("boolean path holds a selection", "b0:mode", 0, false, "", "m_pValueBoolean[itemId]");
+        row("selection rebound", "s0:mode=k0 s0:mode=k1", 0, false, "",
+            "m_pValueSelection[itemId] == NULL");
+        row("persistent without selection", "p3", 0, false, "", "m_pValueSelection");
     }
-    void assertions()
+    void steps()
     {
-        QFETCH(MenuSetup, setup);
+        QFETCH(QString, steps);
         const QString root = freshRoot();
-        addSelection(root, "sel");
-        addBoolean(root, "flag");
+        values::ValueSelection* mode = addSelection(root, "mode");
+        values::ValueSelection* other = addSelection(root, "other");
+        values::BoolValue* flag = addBoolean(root, "flag");
+        g_reports.clear();
         {
             ValueSelMenu menu;
-            menu.InsertItem("Entry", 3);
-            setup(menu, root);
+            run(menu, root, steps);
+            QString shown;
+            for (QAction* entry : menu.actions()) {
+                shown += entry->isChecked() ? 'x' : '-';
+                QCOMPARE(entry->shortcut(), QKeySequence(Qt::Key_F1 + entry->data().toInt()));
+            }
+            QFETCH(QString, marks);
+            if (!marks.isEmpty()) // entries that are not checkable show what the toolkit left
+                QCOMPARE(shown, marks);
+            QTEST(int(mode->GetCurrentKey()), "key");
+            QTEST(flag->GetValue(), "flag");
         }
-        QTEST(g_reports, "reports");
-        for (const QString& source : qAsConst(g_sources))
-            QVERIFY2(source.startsWith(
-                         QStringLiteral("devicecontrol\\tevframebase\\src\\valueselmenu:")),
-                qPrintable(source));
-    }
-
-    void checkMarksFollowTheSelection()
-    {
-        const QString root = freshRoot();
-        values::ValueSelection* selection = addSelection(root, "mode", 2);
-        ValueSelMenu menu;
-        for (int id : { 0, 1 }) {
-            menu.InsertItem(QString::number(id), id);
-            menu.SetSelection_ValuePath(id, root, "mode", QStringLiteral("k%1").arg(id));
-            menu.SetCheckable(id);
-        }
-        const auto marks = [&] {
-            return qMakePair(menu.FindItem(0)->isChecked(), menu.FindItem(1)->isChecked());
-        };
-        QCOMPARE(marks(), qMakePair(true, false));
-        menu.FindItem(1)->trigger();
-        QCOMPARE(selection->GetCurrentKey(), 1L);
-        QCOMPARE(marks(), qMakePair(false, true));
-        selection->Select(QStringLiteral("k0"));
-        QCOMPARE(marks(), qMakePair(true, false));
-        // Triggering the current item leaves its mark set although the toolkit cleared it.
-        menu.FindItem(0)->trigger();
-        QCOMPARE(marks(), qMakePair(true, false));
-    }
-
-    void sharedSelectionStaysObservedWhenOneItemRebinds()
-    {
-        const QString root = freshRoot();
-        values::ValueSelection* shared = addSelection(root, "shared", 2);
-        values::ValueSelection* other = addSelection(root, "other", 2);
-        ValueSelMenu menu;
-        menu.InsertItem("0", 0);
-        menu.InsertItem("1", 1);
-        menu.SetSelection_ValuePath(0, root, "shared", "k0");
-        menu.SetSelection_ValuePath(1, root, "shared", "k1");
-        menu.SetCheckable(1);
-        menu.SetSelection_ValuePath(0, root, "other", "k0");
-        QVERIFY(shared->HasObserver(&menu));
-        QVERIFY(other->HasObserver(&menu));
-        shared->Select(QStringLiteral("k1"));
-        QVERIFY(menu.FindItem(1)->isChecked());
+        QTEST(g_reports.join('|'), "reports");
+        // The menu lets go of every value it watched, once, whatever the binding.
+        QCOMPARE(mode->ObserverCount() + other->ObserverCount() + flag->ObserverCount(), 0);
     }
 
     void persistenceRoundTrip()
@@ -238,22 +168,17 @@ private slots:
         addBoolean(root, "PassingFlag");
         {
             ValueSelMenu menu;
-            menu.SetSelection_ValuePath(0, root, "KeptMode", "k0");
-            menu.SetPersistant(0, 1); // nothing stored yet: the default
-            QCOMPARE(kept->GetCurrentKey(), 1L);
-            menu.SetSelection_ValuePath(1, root, "PassingMode", "k0");
-            menu.SetBoolean_ValuePath(2, root, "PassingFlag");
+            run(menu, root, "s0:KeptMode=k0 p0 s1:PassingMode=k0 b2:PassingFlag");
+            QCOMPARE(kept->GetCurrentKey(), 1L); // nothing stored yet: the default
             kept->Select(2L);
             passing->Select(2L);
         }
         QCOMPARE(storedKey("KeptMode"), 2);
         QCOMPARE(storedKey("PassingMode"), -99);
         QCOMPARE(storedKey("PassingFlag"), -99);
-
         kept->Select(0L);
         ValueSelMenu menu;
-        menu.SetSelection_ValuePath(0, root, "KeptMode", "k0");
-        menu.SetPersistant(0, 1);
+        run(menu, root, "s0:KeptMode=k0 p0");
         QCOMPARE(kept->GetCurrentKey(), 2L);
     }
 
@@ -264,17 +189,10 @@ private slots:
         addBoolean(root, "EndingFlag");
         {
             ValueSelMenu menu;
-            menu.InsertItem("Mode", 0);
-            menu.InsertItem("Flag", 1);
-            menu.SetSelection_ValuePath(0, root, "EndingMode", "k1");
-            menu.SetPersistant(0, 1);
-            menu.SetCheckable(0);
-            menu.SetBoolean_ValuePath(1, root, "EndingFlag");
-            QVERIFY(tree().RemoveValue(root + "EndingMode"));
-            QVERIFY(tree().RemoveValue(root + "EndingFlag"));
-            QCOMPARE(menu.actions().size(), 2);
-            menu.FindItem(0)->trigger(); // must not touch the deleted values
-            menu.FindItem(1)->trigger();
+            run(menu, root, "i0 i1 s0:EndingMode=k1 p0 c0 b1:EndingFlag");
+            QVERIFY(values::Tree::Instance()->RemoveValue(root + "EndingMode"));
+            QVERIFY(values::Tree::Instance()->RemoveValue(root + "EndingFlag"));
+            run(menu, root, "t0 t1"); // must not touch the deleted values
         }
         QCOMPARE(storedKey("EndingMode"), -99);
     }
