@@ -1,7 +1,4 @@
-// Save as copies the recording and its companions under the name chosen in the dialog, also when
-// a fault strikes mid-copy: the destination runs out of room, another program takes its name, or
-// the source is deleted or cut short. No partial copy is left, nothing that existed changes, and
-// the "Copy File Information" box names what was not copied.
+// Save as under faults that strike mid-copy, found by a fanotify permission event on the source.
 
 #include "modaldialog.h"
 #include "testenvironment.h"
@@ -17,17 +14,9 @@
 #include <poll.h>
 #include <signal.h>
 #include <thread>
-#include <unistd.h>
 
 namespace {
 enum Fault { None, DestinationFull, DestinationAppears, SourceUnlinked, SourceTruncated };
-
-void writeFile(const QString& path, const QByteArray& data)
-{
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    QCOMPARE(file.write(data), qint64(data.size()));
-}
 
 // Runs `strike` while the first read of the file marked in fanotify group `group` is held, so
 // that the fault comes between the start and the end of the copy without timing luck.
@@ -54,17 +43,9 @@ class TestSaveFaults : public QObject
 {
     Q_OBJECT
 
-    std::unique_ptr<TestConfigDir> m_config;
+    QTemporaryDir m_files;
 
-    std::unique_ptr<TestFrame> makeFrame(const QString& currentFile, const QString& openPath)
-    {
-        auto frame = std::make_unique<TestFrame>(QStringLiteral("App"));
-        frame->initialize(true);
-        frame->m_currentFile = currentFile;
-        frame->m_fileOpenPath = openPath;
-        frame->m_saveAsAction->setEnabled(true);
-        return frame;
-    }
+    QString path(const QString& name) const { return m_files.filePath(name); }
 
 private slots:
     void initTestCase()
@@ -73,9 +54,16 @@ private slots:
         // Writes past a lowered file size limit then fail with EFBIG, as on a full disk.
         ::signal(SIGXFSZ, SIG_IGN);
     }
-    void init() { m_config = std::make_unique<TestConfigDir>(); }
-    void cleanup() { m_config.reset(); }
+    void init()
+    {
+        QDir(m_files.path()).removeRecursively();
+        QVERIFY(QDir().mkpath(m_files.path()));
+    }
 
+    // Save as copies the recording and its companions under the name chosen in the dialog, also
+    // when a fault strikes mid-copy: the destination runs out of room, another program takes its
+    // name, or the source is deleted or cut short. No partial copy is left, nothing that existed
+    // changes, and the "Copy File Information" box names exactly what was not copied.
     void saveAs_data()
     {
         QTest::addColumn<QString>("typed");
@@ -90,6 +78,7 @@ private slots:
         row("no extension typed", "copy", {}, None);
         row("existing recording kept", "taken.rec", { "taken.rec" }, None);
         row("existing companion kept", "half.rec", { "half.avl" }, None);
+        row("onto the current recording", "run.rec", {}, None);
         row("recording larger than the room left", "copy.rec", {}, DestinationFull, ".rec");
         row("companion larger than the room left", "copy.rec", {}, DestinationFull, ".avl");
         row("recording name taken meanwhile", "copy.rec", {}, DestinationAppears, ".rec");
@@ -105,24 +94,30 @@ private slots:
         QFETCH(QStringList, existing);
         QFETCH(int, fault);
         QFETCH(QString, struck);
-        QTemporaryDir sources, target;
-        // Without a fault the source has no ".bt" companion, which is skipped without a word.
-        // The struck file is larger than the size limit; the others fit well below it.
-        QMap<QString, QByteArray> source;
+        // The sources are "run.*" in the destination folder. Without a fault there is no ".bt"
+        // companion, which is skipped without a word. The struck file is larger than the size
+        // limit; the others fit well below it.
+        const QString base = path(QFileInfo(typed).completeBaseName());
+        QMap<QString, QByteArray> before; // every file of the folder
         for (const QString extension : { ".rec", ".bt", ".avl" }) {
             if (fault == None && extension == ".bt")
                 continue;
+            QByteArray& bytes = before["run" + extension];
             for (int i = 0; i < (extension == struck ? 256 * 1024 : 4096); ++i)
-                source[extension] += char(extension.at(1).toLatin1() + i * 31 + i / 509);
-            writeFile(sources.filePath("run" + extension), source[extension]);
+                bytes += char(extension.at(1).toLatin1() + i * 31 + i / 509);
         }
         for (const QString& name : existing)
-            writeFile(target.filePath(name), "old");
-        const QString base = target.filePath(QFileInfo(typed).completeBaseName());
-        const QString hit = base + struck;
-        const QString struckSource = sources.filePath("run" + struck);
-        auto frame = makeFrame(sources.filePath("run.rec"), target.path());
-
+            before[name] = "old";
+        for (auto it = before.cbegin(); it != before.cend(); ++it) {
+            QFile file(path(it.key()));
+            QVERIFY(file.open(QIODevice::WriteOnly) && file.write(it.value()) == it.value().size());
+        }
+        TestConfigDir config;
+        auto frame = std::make_unique<TestFrame>(QStringLiteral("App"));
+        frame->initialize(true);
+        frame->m_currentFile = path("run.rec");
+        frame->m_saveAsAction->setEnabled(true);
+        const QString struckSource = path("run" + struck);
         rlimit unlimited {};
         ::getrlimit(RLIMIT_FSIZE, &unlimited);
         const rlimit lowered = { 64 * 1024, unlimited.rlim_max };
@@ -138,7 +133,7 @@ private slots:
         }
         std::atomic<bool> stop { false }, fired { false };
         std::thread hook(strikeOnFirstRead, group, std::cref(stop), std::ref(fired), [&] {
-            QFile intruder(hit);
+            QFile intruder(base + struck);
             if (fault == DestinationAppears && intruder.open(QIODevice::NewOnly))
                 intruder.write("intruder");
             if (fault == SourceUnlinked)
@@ -148,57 +143,47 @@ private slots:
         });
         // The dialog must not ask "replace?": the frame never overwrites, and its box says so.
         ModalAnswer answers(
-            { ModalAnswer::chooseFile(target.filePath(typed)), ModalAnswer::pressButton("OK") });
+            { ModalAnswer::chooseFile(path(typed)), ModalAnswer::pressButton("OK") });
         frame->m_saveAsAction->trigger();
         ::setrlimit(RLIMIT_FSIZE, &unlimited);
         stop = true;
         hook.join();
         ::close(group);
-        QCOMPARE(
-            fired.load(), fault > DestinationFull); // else the fault came too late to test anything
+        QCOMPARE(fired.load(), fault > DestinationFull); // else the fault came too late
 
-        // Each destination is the whole source, what was there before, or absent; no temporary
-        // file is left beside them.
-        QMap<QString, QByteArray> expected;
+        // Each destination is the whole source, what was there before, or absent.
+        QMap<QString, QByteArray> expected = before;
         QStringList notCopied;
-        for (auto it = source.cbegin(); it != source.cend(); ++it) {
-            const QString copy = base + it.key();
-            const QString name = QFileInfo(copy).fileName();
-            if (existing.contains(name))
-                expected[name] = "old";
-            else if (copy == hit && fault == DestinationAppears)
+        for (const QString extension : { ".rec", ".bt", ".avl" }) {
+            const QString name = QFileInfo(base).fileName() + extension;
+            const QByteArray source = before.value("run" + extension);
+            const bool hit = name == "copy" + struck, free = !before.contains(name);
+            if (source.isEmpty())
+                continue;
+            if (free && hit && fault == DestinationAppears)
                 expected[name] = "intruder";
-            else if (copy != hit || fault == SourceUnlinked)
-                expected[name] = it.value();
-            if (expected.value(name) != it.value())
-                notCopied << copy;
+            else if (free && (!hit || fault == SourceUnlinked))
+                expected[name] = source;
+            if (expected.value(name) != source)
+                notCopied << base + extension;
         }
-        QStringList present = filesBelow(target.path());
-        present.sort();
-        QCOMPARE(present, expected.keys());
-        for (const QString& name : present)
-            QCOMPARE(fileBytes(target.filePath(name)), expected[name]);
-        // The user is told exactly which files were not copied.
-        const SeenDialog box = answers.dialogs().value(1);
-        QCOMPARE(box.title, notCopied.isEmpty() ? QString() : "Copy File Information");
-        for (const QString& extension : source.keys())
-            QCOMPARE(box.text.contains(base + extension), notCopied.contains(base + extension));
+        if (fault == SourceUnlinked)
+            expected.remove("run.rec");
+        if (fault == SourceTruncated)
+            expected["run" + struck].truncate(128 * 1024);
+        QMap<QString, QByteArray> present;
+        for (const QString& name : filesBelow(m_files.path()))
+            present[name] = fileBytes(path(name));
+        QCOMPARE(present, expected);
+        QCOMPARE(answers.dialogs().value(1).title,
+            notCopied.isEmpty() && typed != "run.rec" ? "" : "Copy File Information");
+        for (const QString extension : { ".rec", ".bt", ".avl" })
+            QCOMPARE(answers.dialogs().value(1).text.contains(base + extension + " ("),
+                notCopied.contains(base + extension));
         // The title names the new recording only when it was copied.
         QCOMPARE(frame->windowTitle(),
-            notCopied.contains(base + ".rec") ? "App" : "App - [" + base + ".rec]");
-    }
-
-    void saveAsOntoTheCurrentFile()
-    {
-        QTemporaryDir folder;
-        const QString current = folder.filePath("same.rec");
-        writeFile(current, "rec");
-        auto frame = makeFrame(current, folder.path());
-        ModalAnswer answers({ ModalAnswer::chooseFile(current), ModalAnswer::pressButton("OK") });
-        frame->m_saveAsAction->trigger();
-        QCOMPARE(answers.dialogs().value(1).title, QStringLiteral("Copy File Information"));
-        QVERIFY(answers.dialogs().value(1).text.contains("[" + current + "]"));
-        QCOMPARE(fileBytes(current), QByteArray("rec"));
+            notCopied.contains(base + ".rec") || typed == "run.rec" ? "App"
+                                                                    : "App - [" + base + ".rec]");
     }
 };
 

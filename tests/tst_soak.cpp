@@ -1,6 +1,7 @@
 // Opens recordings again and again through the recent-file entries, the way a user working
 // through a day's measurements does, and watches what the process keeps.
 
+#include "modaldialog.h"
 #include "testenvironment.h"
 #include "testframe.h"
 
@@ -22,9 +23,7 @@ protected:
     bool load(const QString& fileName, const QString& displayName, bool isLocal) override
     {
         Recording2::CHeaderData header;
-        if (!Recording2::ReadSweeps(fileName, header, sweeps))
-            return false;
-        ++loads;
+        loads += Recording2::ReadSweeps(fileName, header, sweeps);
         CFrameMainWnd::load(fileName, displayName, isLocal); // the title
         return true;
     }
@@ -51,14 +50,10 @@ private slots:
         QTemporaryDir folder;
         // 200 sweeps of 1000 levels: 800 KB each, so that keeping one per open would show.
         Recording2::CHeaderData header;
-        header.setDeviceName("Soak");
-        header.setFreqRange(1.0e6f, 2.0e6f);
         header.setLevelsPerSweep(1000);
         QVector<Recording2::CSweep> sweeps(200);
-        for (int i = 0; i < sweeps.size(); ++i) {
-            sweeps[i].time = Recording2::CTimeStamp(qint64(i) * 100000);
-            sweeps[i].levels.fill(-90.0f + i % 7, 1000);
-        }
+        for (Recording2::CSweep& sweep : sweeps)
+            sweep.levels.fill(-90.0f, 1000);
         ViewerFrame frame(QStringLiteral("Soak"), QStringLiteral("soak"), QStringLiteral("/Soak"));
         frame.initialize(false);
         for (int i = 0; i < 9; ++i) {
@@ -67,9 +62,11 @@ private slots:
             frame.updateRecentFiles(path);
         }
         const QList<QAction*> entries = frame.m_fileMenu->actions().mid(frame.m_firstRecentId);
-        QCOMPARE(entries.size(), 9);
+        // No box is expected: one that comes (a file taken for in use, say by a descriptor the
+        // frame leaked) is rejected and ends the run at once instead of waiting for an answer.
+        ModalAnswer unexpected(QList<ModalAnswer::Answer>(), 3600 * 1000);
         const auto openMany = [&](int count) {
-            for (int i = 0; i < count; ++i)
+            for (int i = 0; i < count && !unexpected.seen(); ++i)
                 entries.at(i % 9)->trigger();
             QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         };
@@ -77,8 +74,9 @@ private slots:
         const QPair<qint64, int> before = usage();
         openMany(1000);
         const QPair<qint64, int> after = usage();
+        const SeenDialog box = unexpected.dialog();
+        QVERIFY2(!unexpected.seen(), qPrintable(box.title + ": " + box.text));
         QCOMPARE(frame.loads, 1100);
-        QCOMPARE(frame.m_fileLoaded->GetStringValue(), QStringLiteral("On"));
         QCOMPARE(after.second, before.second);
 #if defined(__SANITIZE_ADDRESS__)
         // AddressSanitizer keeps freed memory in quarantine; it finds leaks by itself.

@@ -1,21 +1,9 @@
 #!/usr/bin/env python3
 """Python's http.server serving a folder on 127.0.0.1, except that a path whose first segment
-names a fault is answered with that fault (the rest of the path does not matter). Every fault
-sends the same body, BODY:
-  ok                    no fault
-  status-NNN            HEAD and GET answered with status NNN and no body
-  close-before-headers  HEAD and GET: the request is read, the connection closed unanswered
-  reset-before-headers  HEAD and GET: the request is read, the connection reset (RST)
-  stall-before-headers  HEAD and GET: the request is read, nothing answered, connection kept
-and for GET only (HEAD answered properly):
-  close-after-headers   headers with Content-Length, then the connection is closed
-  reset-mid-body        half the body, then the connection is reset
-  chunked-cut           chunked encoding, half the body, closed without the last chunk
-  stall-mid-body        half the body, then silence, keeping the connection
-  slow                  the whole body in 8 pieces, 0.15 s apart
-
-Usage: faultyhttp.py [PORT FOLDER]; without them it serves the current folder on a free port.
-Prints its port, then serves until killed.
+names a fault is answered with it, always with the body BODY. For HEAD and GET: ok, status-NNN
+(no body), close-, reset- and stall-before-headers; for GET only: close-after-headers,
+reset-mid-body, chunked-cut (no last chunk), stall-mid-body, slow (8 pieces, 0.15 s apart).
+Usage: faultyhttp.py [PORT FOLDER] (default: a free port, the current folder). Prints its port.
 """
 import functools
 import http.server

@@ -4,11 +4,9 @@ HoldFile::HoldFile(const QString& path, Access access)
 {
     // ">>" so that holding for writing does not truncate. "exec sleep": a sleep forked by the
     // shell would inherit the descriptor and outlive the kill of the shell.
-    static const char* const redirections[] = { "3<", "3>>", "3<>" };
-    const QString script = QStringLiteral("exec %1\"$1\" && echo held && exec sleep 600")
-                               .arg(QLatin1String(redirections[access]));
-    m_process.start(
-        QStringLiteral("sh"), { QStringLiteral("-c"), script, QStringLiteral("sh"), path });
+    const QString script = QStringLiteral("exec 3%1\"$1\" && echo held && exec sleep 600")
+                               .arg(QStringList { "<", ">>", "<>" }.at(access));
+    m_process.start(QStringLiteral("sh"), { "-c", script, "sh", path });
     m_holding = m_process.waitForReadyRead(10000) && m_process.readAll().startsWith("held");
 }
 

@@ -1,7 +1,6 @@
 #include "httpserver.h"
 
 #include <QDeadlineTimer>
-#include <QHostAddress>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QThread>

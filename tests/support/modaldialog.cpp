@@ -4,22 +4,23 @@
 #include <QApplication>
 #include <QDialog>
 #include <QFileDialog>
-#include <QKeySequence>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QTest>
 #include <QWindow>
 
 namespace {
+// The visible modal widget not seen before, if any.
+QWidget* newModal(const QWidget* last)
+{
+    QWidget* modal = QApplication::activeModalWidget();
+    return modal && modal->isVisible() && modal != last ? modal : nullptr;
+}
+
 SeenDialog seeDialog(QWidget* dialog)
 {
-    SeenDialog seen { dialog->objectName(), dialog->windowTitle(), {}, {} };
-    if (auto* box = qobject_cast<QMessageBox*>(dialog)) {
-        seen.text = box->text();
-        for (QAbstractButton* button : box->buttons())
-            seen.buttons << button->text();
-    }
-    return seen;
+    auto* box = qobject_cast<QMessageBox*>(dialog);
+    return { dialog->windowTitle(), box ? box->text() : QString() };
 }
 } // namespace
 
@@ -38,9 +39,9 @@ ModalAnswer::ModalAnswer(QList<Answer> answers, int timeoutMs)
 
 void ModalAnswer::poll()
 {
-    QWidget* modal = QApplication::activeModalWidget();
     // The dialog answered last may still be on its way out.
-    if (!modal || !modal->isVisible() || modal == m_lastAnswered) {
+    QWidget* modal = newModal(m_lastAnswered);
+    if (!modal) {
         if (--m_remainingPolls <= 0)
             m_timer.stop();
         return;
@@ -48,10 +49,7 @@ void ModalAnswer::poll()
     m_dialogs << seeDialog(modal);
     m_lastAnswered = modal;
     m_remainingPolls = m_pollsPerDialog;
-    if (m_answers.isEmpty())
-        rejectDialog(modal);
-    else
-        m_answers.takeFirst()(modal);
+    m_answers.isEmpty() ? rejectDialog(modal) : m_answers.takeFirst()(modal);
 }
 
 void ModalAnswer::rejectDialog(QWidget* dialog)
@@ -84,16 +82,13 @@ ModalAnswer::Answer ModalAnswer::chooseFile(const QString& fileName)
 {
     return [fileName](QWidget* dialog) {
         auto* fileDialog = qobject_cast<QFileDialog*>(dialog);
-        if (!fileDialog)
+        auto* nameEdit = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+        if (!fileDialog || !nameEdit)
             return rejectDialog(dialog);
-        // Typed the way a user would: selectFile() leaves a focused name field untouched when the
-        // dialog's folder listing does not know the file yet.
-        if (auto* nameEdit = fileDialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit")))
-            nameEdit->setText(fileName);
-        else
-            fileDialog->selectFile(fileName);
-        // accept() is protected; it is a slot.
-        QMetaObject::invokeMethod(fileDialog, "accept", Qt::QueuedConnection);
+        // Typed as a user would: selectFile() leaves a focused name field alone when the
+        // dialog's listing does not know the file yet.
+        nameEdit->setText(fileName);
+        QMetaObject::invokeMethod(fileDialog, "accept", Qt::QueuedConnection); // a protected slot
     };
 }
 
@@ -105,43 +100,27 @@ KeyScript::KeyScript(QWidget* window, QStringList steps, std::function<void(cons
     QTimer::singleShot(0, this, &KeyScript::tick);
 }
 
-QStringList KeyScript::dialogTitles() const
-{
-    QStringList titles;
-    for (const SeenDialog& dialog : m_dialogs)
-        titles << dialog.title;
-    return titles;
-}
-
 void KeyScript::tick()
 {
-    record();
-    if (m_steps.isEmpty()) {
-        if (QWidget* modal = QApplication::activeModalWidget()) {
-            ModalAnswer::rejectDialog(modal);
-        } else if (m_running == 0) {
-            m_finished = true;
-            return;
-        }
-        QTimer::singleShot(0, this, &KeyScript::tick);
+    if (QWidget* modal = newModal(m_lastDialog)) {
+        m_titles << modal->windowTitle();
+        m_lastDialog = modal;
+    }
+    if (m_steps.isEmpty() && !QApplication::activeModalWidget() && m_running == 0) {
+        m_finished = true;
         return;
     }
-    const QString step = m_steps.takeFirst();
     // A fresh timer for the next step: this one does not fire again while its slot is still
     // inside a dialog's event loop.
     QTimer::singleShot(0, this, &KeyScript::tick);
-    ++m_running;
-    send(step);
-    --m_running;
-}
-
-void KeyScript::record()
-{
-    QWidget* modal = QApplication::activeModalWidget();
-    if (modal && modal->isVisible() && modal != m_lastDialog) {
-        m_dialogs << seeDialog(modal);
-        m_lastDialog = modal;
+    if (m_steps.isEmpty()) {
+        if (QWidget* modal = QApplication::activeModalWidget())
+            ModalAnswer::rejectDialog(modal);
+        return;
     }
+    ++m_running;
+    send(m_steps.takeFirst());
+    --m_running;
 }
 
 int firstKey(const QKeySequence& sequence)
@@ -155,32 +134,23 @@ int firstKey(const QKeySequence& sequence)
 
 void KeyScript::send(const QString& step)
 {
-    static const QString kinds = QStringLiteral("+-*~");
-    const int kind = kinds.indexOf(step.left(1));
+    const int kind = QStringLiteral("+-*~").indexOf(step.left(1));
     const QKeySequence sequence(step.mid(1));
-    if (kind < 0 || step.size() < 2 || sequence.count() != 1) {
+    if (kind < 0 || sequence.count() != 1) {
         if (m_other)
             m_other(step);
         return;
     }
-    QWidget* target = QApplication::activeModalWidget();
-    if (!target)
-        target = m_window;
+    QWidget* target
+        = QApplication::activeModalWidget() ? QApplication::activeModalWidget() : m_window.data();
     if (!target || !target->windowHandle())
         return;
-    const int combined = firstKey(sequence);
-    const int key = combined & ~int(Qt::KeyboardModifierMask);
-    const auto modifiers = Qt::KeyboardModifiers(combined & int(Qt::KeyboardModifierMask));
-    const bool press = kind == 0 || kind == 2;
-    const bool autorepeat = kind >= 2;
+    const int key = firstKey(sequence) & ~int(Qt::KeyboardModifierMask);
+    const auto modifiers
+        = Qt::KeyboardModifiers(firstKey(sequence) & int(Qt::KeyboardModifierMask));
     // The text a keyboard sends with a printable key, which is what a line edit types.
-    QString text;
-    if (key >= Qt::Key_Space && key <= Qt::Key_AsciiTilde
-        && !(modifiers & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier))) {
-        const QChar character(key);
-        text = modifiers & Qt::ShiftModifier ? character.toUpper() : character.toLower();
-    }
-    // The platform's way in: it sends the ShortcutOverride before the press, as a keyboard does.
-    qt_handleKeyEvent(target->windowHandle(), press ? QEvent::KeyPress : QEvent::KeyRelease, key,
-        modifiers, text, autorepeat);
+    const bool printable = key >= Qt::Key_Space && key <= Qt::Key_AsciiTilde && !modifiers;
+    const QString text = printable ? QString(QChar(key).toLower()) : QString();
+    qt_handleKeyEvent(target->windowHandle(), kind % 2 ? QEvent::KeyRelease : QEvent::KeyPress, key,
+        modifiers, text, kind >= 2);
 }

@@ -1,8 +1,6 @@
 #include "testenvironment.h"
 
-#include <QDir>
 #include <QDirIterator>
-#include <QFile>
 #include <QStandardPaths>
 
 TestConfigDir::TestConfigDir()
@@ -13,10 +11,8 @@ TestConfigDir::TestConfigDir()
 
 TestConfigDir::~TestConfigDir()
 {
-    if (m_hadPrevious)
-        qputenv("TEV_CONFIG_DIR", m_previous);
-    else
-        qunsetenv("TEV_CONFIG_DIR");
+    // An empty folder counts as unset.
+    qputenv("TEV_CONFIG_DIR", m_previous);
 }
 
 void TestConfigDir::writeIni(const QString& name, const QByteArray& text) const

@@ -12,18 +12,15 @@ QByteArray fileBytes(const QString& path);
 /// shows up here.
 QStringList filesBelow(const QString& folder);
 
-/// Points the configuration store at a fresh temporary folder while it lives, so that no test
-/// touches a real configuration; the destructor puts the previous folder back.
+/// Points the configuration store at a fresh temporary folder while it lives; the destructor
+/// puts the previous one back.
 class TestConfigDir
 {
 public:
     TestConfigDir();
     ~TestConfigDir();
-    TestConfigDir(const TestConfigDir&) = delete;
-    TestConfigDir& operator=(const TestConfigDir&) = delete;
 
     QString path() const { return m_dir.path(); }
-    /// Path of the INI file of configuration `name`.
     QString iniPath(const QString& name) const { return m_dir.filePath(name + ".ini"); }
     /// Writes `text` as the whole INI file of configuration `name`.
     void writeIni(const QString& name, const QByteArray& text) const;
@@ -31,5 +28,4 @@ public:
 private:
     QTemporaryDir m_dir;
     QByteArray m_previous = qgetenv("TEV_CONFIG_DIR");
-    bool m_hadPrevious = qEnvironmentVariableIsSet("TEV_CONFIG_DIR");
 };
