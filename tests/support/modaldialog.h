@@ -11,13 +11,12 @@
 /// What a modal dialog showed: its title and, for a message box, its text.
 struct SeenDialog
 {
-    QString title;
-    QString text;
+    QString title, text;
 };
 
-/// Answers the next modal dialogs from within their own event loops, one answer each, in order,
-/// and records them. A dialog beyond the answers is recorded and rejected, so that a test fails
-/// on what it saw instead of hanging; the timeout counts for each dialog.
+/// Answers the next modal dialogs from within their event loops, one answer each, and records
+/// them. A dialog beyond the answers is rejected, so that a test fails on what it saw instead of
+/// hanging; the timeout counts for each dialog.
 class ModalAnswer : public QObject
 {
     Q_OBJECT
@@ -28,7 +27,7 @@ public:
     explicit ModalAnswer(QList<Answer> answers, int timeoutMs = 5000);
 
     bool seen() const { return !m_dialogs.isEmpty(); }
-    SeenDialog dialog() const { return m_dialogs.value(0); }
+    SeenDialog dialog() const { return m_dialogs.value(0); } ///< the first
     const QList<SeenDialog>& dialogs() const { return m_dialogs; }
 
     /// Presses the message-box button with this text ("&" ignored).
