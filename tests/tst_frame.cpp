@@ -68,23 +68,6 @@ public:
     using TestFrame::save;
 };
 
-values::Tree& tree()
-{
-    return *values::Tree::Instance();
-}
-
-QRect available()
-{
-    return QGuiApplication::primaryScreen()->availableGeometry();
-}
-
-bool hasDefaultLayout(Frame& frame)
-{
-    return frame.size() == available().size() * 2 / 3
-        && (frame.geometry().center() - available().center()).manhattanLength() <= 2
-        && frame.toolBarArea(frame.replayBar) == Qt::TopToolBarArea;
-}
-
 QString texts(const QList<QAction*>& actions)
 {
     QStringList result;
@@ -111,6 +94,14 @@ class TestFrameMainWnd : public QObject
     int m_roots = 0;
 
     QString path(const QString& name) const { return m_files.filePath(name); }
+    static values::Tree& tree() { return *values::Tree::Instance(); }
+    static QRect available() { return QGuiApplication::primaryScreen()->availableGeometry(); }
+    static bool hasDefaultLayout(Frame& frame)
+    {
+        return frame.size() == available().size() * 2 / 3
+            && (frame.geometry().center() - available().center()).manhattanLength() <= 2
+            && frame.toolBarArea(frame.replayBar) == Qt::TopToolBarArea;
+    }
 
     // A shown frame on a value root of its own.
     std::unique_ptr<Frame> makeFrame()
@@ -343,8 +334,12 @@ private slots:
                 QVERIFY(second.m_fileLoaded
                     == tree().Find<values::ValueSelection>(prefix + "FileLoaded"));
                 QVERIFY(second.m_fileName == tree().Find<values::StringValue>(prefix + "FileName"));
-                QCOMPARE(frame.m_fileLoaded->GetStringValue() + '|' + frame.m_fileName->GetValue(),
-                    "On|No File Loaded");
+                QStringList seen { frame.m_fileLoaded->GetStringValue(),
+                    frame.m_fileName->GetValue() };
+                for (int i = 0; i < frame.m_fileLoaded->GetItemCount(); ++i)
+                    seen << frame.m_fileLoaded->GetItem(i)->GetName() + '='
+                            + QString::number(frame.m_fileLoaded->GetItem(i)->GetKey());
+                QCOMPARE(seen.join(','), "On,No File Loaded,On=1,Off=0");
                 QVERIFY(tree().RemoveValue(prefix + removed));
                 QCOMPARE(QString(second.m_fileName ? "FileName" : "")
                         + (second.m_fileLoaded ? "FileLoaded" : ""),
@@ -569,12 +564,9 @@ private slots:
                                                     : "Warning";
         const SeenDialog seen = modal.dialogs().value(how == "dialog" ? 1 : 0);
         const QStringList observed { seen.title, QString::number(seen.text.contains(file)),
-            frame->loads.join(','),
-            tree()
-                .Find<values::ValueSelection>(frame->m_valueRoot + "/FileLoaded")
-                ->GetStringValue(),
-            tree().Find<values::StringValue>(frame->m_valueRoot + "/FileName")->GetValue(),
-            added == ext ? ext->GetValue() : "", frame->windowTitle(), frame->m_fileOpenPath };
+            frame->loads.join(','), frame->m_fileLoaded->GetStringValue(),
+            frame->m_fileName->GetValue(), added == ext ? ext->GetValue() : "",
+            frame->windowTitle(), frame->m_fileOpenPath };
         QCOMPARE(observed,
             (QStringList { box, QString::number(!box.isEmpty()), loaded ? file + "||1" : "",
                 loaded ? "On" : "Off", loaded ? file : "No File Loaded",
@@ -600,13 +592,13 @@ private slots:
         QTest::addColumn<QString>("lastOpen");
         QTest::addColumn<QString>("folders"); // open dialog | save dialog
         const QString home = QDir::homePath(), files = m_files.path();
-        QTest::newRow("default of another system") << "file:c:/temp"
-                                                   << "" << home + '|' + home;
-        QTest::newRow("backslash default") << "c:\\temp"
-                                           << "" << home + '|' + home;
-        QTest::newRow("removed folder") << "file:" + path("gone") << "" << home + '|' + home;
-        QTest::newRow("existing, file: form") << "file:" + files << "" << files + '|' + files;
-        QTest::newRow("existing, plain") << files << "" << files + '|' + files;
+        QTest::newRow("default of another system")
+            << "file:c:/temp" << QString() << home + '|' + home;
+        QTest::newRow("backslash default") << "c:\\temp" << QString() << home + '|' + home;
+        QTest::newRow("removed folder") << "file:" + path("gone") << QString() << home + '|' + home;
+        QTest::newRow("existing, file: form")
+            << "file:" + files << QString() << files + '|' + files;
+        QTest::newRow("existing, plain") << files << QString() << files + '|' + files;
         QTest::newRow("after an open") << "file:c:/temp" << files << files + '|' + home;
     }
     void dialogsStartInAFolderThatExists()

@@ -6,7 +6,6 @@
 #include "testframe.h"
 
 #include <recording/recfile.h>
-#include <values/valueselection.h>
 
 #include <QtTest>
 

@@ -16,12 +16,6 @@ QWidget* newModal(const QWidget* last)
     QWidget* modal = QApplication::activeModalWidget();
     return modal && modal->isVisible() && modal != last ? modal : nullptr;
 }
-
-SeenDialog seeDialog(QWidget* dialog)
-{
-    auto* box = qobject_cast<QMessageBox*>(dialog);
-    return { dialog->windowTitle(), box ? box->text() : QString() };
-}
 } // namespace
 
 ModalAnswer::ModalAnswer(Answer answer, int timeoutMs)
@@ -46,7 +40,8 @@ void ModalAnswer::poll()
             m_timer.stop();
         return;
     }
-    m_dialogs << seeDialog(modal);
+    auto* box = qobject_cast<QMessageBox*>(modal);
+    m_dialogs << SeenDialog { modal->windowTitle(), box ? box->text() : QString() };
     m_lastAnswered = modal;
     m_remainingPolls = m_pollsPerDialog;
     m_answers.isEmpty() ? rejectDialog(modal) : m_answers.takeFirst()(modal);

@@ -7,7 +7,7 @@
 #include <cframemainwnd.h>
 
 /// A frame that opens its protected members to the tests. With addHookItems, every hook adds
-/// one item named after it: an action on the main tool bar or in the File menu, or a menu.
+/// one action named after it where it adds its items.
 class TestFrame : public CFrameMainWnd
 {
 public:
@@ -45,11 +45,6 @@ public:
     void insertMainToolBarItems() override { addHook(m_mainToolBar, "insertMainToolBarItems"); }
 
 private:
-    void addHook(QMenuBar* bar, const char* hook)
-    {
-        if (addHookItems)
-            bar->addMenu(QLatin1String(hook));
-    }
     void addHook(QWidget* widget, const char* hook)
     {
         if (addHookItems)
