@@ -329,6 +329,8 @@ private slots:
                 frame.m_fileLoaded->Select(QStringLiteral("On"));
                 frame.m_fileName->SetValue(QStringLiteral("/rec/a.rec"));
                 TestFrame second(QStringLiteral("App"), QString(), root);
+                // An end notice of a value still in the tree changes nothing.
+                tree().Find<values::ValueBase>(prefix + removed)->NotifyObservers(CC_Ending);
                 QVERIFY(second.m_fileLoaded == frame.m_fileLoaded
                     && second.m_fileName == frame.m_fileName);
                 QVERIFY(second.m_fileLoaded
