@@ -321,7 +321,7 @@ void TestCfgCenter::failedWrite_data()
     QTest::newRow("traces off") << int(TracesOff) << true << "";
     QTest::newRow("folder gone before the file is written")
         << int(FolderReplaced) << false << "cannot be written";
-    QTest::newRow("file is a folder") << int(FileIsAFolder) << true << QString();
+    QTest::newRow("file is a folder") << int(FileIsAFolder) << true << "cannot be written";
     QTest::newRow("damaged file cannot be set aside")
         << int(KeptTaken) << true << "cannot be moved aside";
 }

@@ -118,6 +118,10 @@ private:
                 __LINE__);
         }
         open();
+        // Still unreadable, with nothing to set aside: a folder (or a file we may not read)
+        // has the file's name, so nothing can be written there.
+        if (m_damaged)
+            reportWriteFailure();
         return !m_damaged;
     }
 
