@@ -113,8 +113,6 @@ class OtherProgram
 public:
     OtherProgram(const fs::path& path, Access access, Sharing sharing)
     {
-        const std::string accessArgument = std::to_string(access);
-        const std::string sharingArgument = std::to_string(sharing);
         const std::string line = path.u8string() + '\n';
         char answer = 0;
 #ifdef _WIN32
@@ -127,10 +125,9 @@ public:
         SetHandleInformation(m_input, HANDLE_FLAG_INHERIT, 0);
         SetHandleInformation(m_output, HANDLE_FLAG_INHERIT, 0);
         wchar_t self[MAX_PATH * 4];
-        const DWORD length = GetModuleFileNameW(nullptr, self, MAX_PATH * 4);
-        const std::string arguments = " --hold " + accessArgument + ' ' + sharingArgument;
-        std::wstring commandLine = L"\"" + std::wstring(self, length) + L"\""
-            + std::wstring(arguments.begin(), arguments.end());
+        GetModuleFileNameW(nullptr, self, MAX_PATH * 4);
+        std::wstring commandLine
+            = L"holder --hold " + std::to_wstring(access) + L' ' + std::to_wstring(sharing);
         STARTUPINFOW startup = {};
         startup.cb = sizeof startup;
         startup.dwFlags = STARTF_USESTDHANDLES;
@@ -157,8 +154,8 @@ public:
         if (m_process == 0) {
             ::dup2(input[0], 0);
             ::dup2(output[1], 1);
-            ::execl("/proc/self/exe", "fileapi_portable_test", "--hold", accessArgument.c_str(),
-                sharingArgument.c_str(), static_cast<char*>(nullptr));
+            ::execl("/proc/self/exe", "holder", "--hold", std::to_string(access).c_str(),
+                std::to_string(sharing).c_str(), static_cast<char*>(nullptr));
             ::_exit(127);
         }
         ::close(input[0]);
