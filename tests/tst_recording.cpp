@@ -177,6 +177,7 @@ private slots:
         const QByteArray& good = m_good;
         row("missing", QByteArray(), "cannot open");
         row("empty", "", "too short");
+        row("magic only", good.left(4), "too short");
         row("cut in header", good.left(50), "truncated header: 50 of 104");
         row("cut after header", good.left(104), "truncated: the header announces 2 sweeps", 0);
         row("cut in a time stamp", good.left(110), "holds 110 bytes", 0);
