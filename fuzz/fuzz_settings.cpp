@@ -9,16 +9,12 @@
 #include <QTemporaryDir>
 
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
 #include <memory>
 
 #define CHECK(condition)                                                                           \
     do {                                                                                           \
-        if (!(condition)) {                                                                        \
-            std::fprintf(stderr, "fuzz_settings: %s\n", #condition);                               \
-            std::abort();                                                                          \
-        }                                                                                          \
+        if (!(condition))                                                                          \
+            qFatal("fuzz_settings: %s", #condition);                                               \
     } while (false)
 
 namespace {
@@ -28,21 +24,15 @@ std::unique_ptr<ICfg> open(const QString& name)
     return std::unique_ptr<ICfg>(CfgCenter::CreateCfg(name, ICfg::FrontEndView, QString()));
 }
 
-QByteArray fileBytes(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
 // The entries the frame and the archive client read, as text, number and switch.
-QStringList knownEntries(ICfg& top)
+QStringList knownEntries(const QString& name)
 {
     QStringList values;
+    const std::unique_ptr<ICfg> top = open(name);
     for (const char* key : { "RecordingPath", "ReportPath", "HelpFile" })
-        values << top.ReadString(QLatin1String(key), QStringLiteral("<default>"));
+        values << top->ReadString(QLatin1String(key), QStringLiteral("<default>"));
     for (const char* group : { "Settings", "Mirel", "MenuSettings" }) {
-        const std::unique_ptr<ICfg> sub(top.GetSubCfg(QLatin1String(group)));
-        CHECK(sub);
+        const std::unique_ptr<ICfg> sub(top->GetSubCfg(QLatin1String(group)));
         for (const char* key : { "FileOpenPath", "Files1", "Files9", "Server", "StallTimeoutMs" }) {
             values << sub->ReadString(QLatin1String(key), QStringLiteral("<default>"))
                    << QString::number(sub->ReadInt(QLatin1String(key), -17))
@@ -64,30 +54,24 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     // time stamp, which two quick writes of the same size can share.
     static int run = 0;
     const QString name = QStringLiteral("fuzz%1").arg(++run);
-    const QString ini = folder.filePath(name + QLatin1String(".ini"));
-    const QString kept = ini + QLatin1String(".damaged");
-    const QByteArray bytes(reinterpret_cast<const char*>(data), static_cast<int>(size));
-    QFile file(ini);
-    CHECK(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
-    file.close();
+    QFile ini(folder.filePath(name + QLatin1String(".ini")));
+    QFile kept(ini.fileName() + QLatin1String(".damaged"));
+    const QByteArray bytes(reinterpret_cast<const char*>(data), int(size));
+    CHECK(ini.open(QIODevice::WriteOnly) && ini.write(bytes) == bytes.size());
+    ini.close();
 
-    QStringList before;
-    {
-        const std::unique_ptr<ICfg> cfg = open(name);
-        CHECK(cfg);
-        before = knownEntries(*cfg);
-        CHECK(cfg->WriteString(QStringLiteral("FuzzWritten"), QStringLiteral("yes")));
-    }
-    const std::unique_ptr<ICfg> cfg = open(name);
-    CHECK(cfg->ReadString(QStringLiteral("FuzzWritten"), QString()) == QLatin1String("yes"));
-    if (QFile::exists(kept)) {
-        CHECK(fileBytes(kept) == bytes);
-        CHECK(before == knownEntries(*open(QStringLiteral("never-written"))));
+    const QStringList before = knownEntries(name);
+    CHECK(open(name)->WriteString(QStringLiteral("FuzzWritten"), QStringLiteral("yes")));
+    CHECK(open(name)->ReadString(QStringLiteral("FuzzWritten"), QString()) == "yes");
+    if (kept.open(QIODevice::ReadOnly)) {
+        CHECK(kept.readAll() == bytes);
+        CHECK(before == knownEntries(QStringLiteral("never-written")));
     } else {
-        CHECK(knownEntries(*cfg) == before); // a write changed other entries
+        CHECK(knownEntries(name) == before); // a write changed other entries
     }
-    QFile::remove(ini);
-    QFile::remove(kept);
+    kept.close();
+    ini.remove();
+    kept.remove();
     QFile::remove(folder.filePath(QStringLiteral("never-written.ini")));
     return 0;
 }

@@ -106,10 +106,13 @@ private:
             const QString kept = m_path + QLatin1String(".damaged");
             QFile::remove(kept);
             if (!QFile::rename(m_path, kept)) {
-                trace(QStringLiteral("Settings not saved: %1 cannot be read and cannot be moved "
-                                     "aside to %2")
-                          .arg(m_path, kept),
-                    __LINE__);
+                // Once per file, as for the other write failures: every value tries again.
+                if (!m_writeFailureReported)
+                    trace(QStringLiteral("Settings not saved: %1 cannot be read and cannot be "
+                                         "moved aside to %2")
+                              .arg(m_path, kept),
+                        __LINE__);
+                m_writeFailureReported = true;
                 return false;
             }
             trace(QStringLiteral("Settings file %1 cannot be read; kept as %2, a new one is "
@@ -118,6 +121,10 @@ private:
                 __LINE__);
         }
         open();
+        // Still unreadable, with nothing to set aside: a folder (or a file we may not read)
+        // has the file's name, so nothing can be written there.
+        if (m_damaged)
+            reportWriteFailure();
         return !m_damaged;
     }
 
