@@ -73,11 +73,20 @@ struct FrameRun
     bool keepsEntry;
 };
 
+// Records every load (file name, display name, whether local) and runs the frame's own.
 class FetchFrame : public TestFrame
 {
 public:
     using CFrameMainWnd::save;
     using TestFrame::TestFrame;
+    QStringList loads;
+
+protected:
+    bool load(const QString& fileName, const QString& displayName, bool isLocal) override
+    {
+        loads << fileName << displayName << (isLocal ? "local" : "remote");
+        return CFrameMainWnd::load(fileName, displayName, isLocal);
+    }
 };
 } // namespace
 Q_DECLARE_METATYPE(Request)
@@ -329,6 +338,7 @@ private slots:
             frame.m_settings->recentFiles(), row.keepsEntry ? QStringList { url } : QStringList());
         QCOMPARE(frame.m_fileMenu->actions().size(), frame.m_firstRecentId + int(row.keepsEntry));
         const QString local = m_cache->filePath("ok/run1.rec");
+        QCOMPARE(frame.loads, fetched ? QStringList({ local, url, "remote" }) : QStringList());
         const QStringList shown { frame.m_fileName->GetValue(), frame.windowTitle() };
         QCOMPARE(shown,
             fetched ? QStringList({ local, "App - [" + url + ']' })

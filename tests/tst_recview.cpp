@@ -11,9 +11,11 @@
 #include <QtEndian>
 #include <QtTest>
 
+#include <cinfobar.h>
 #include <creplaybar.h>
 #include <recviewwindow.h>
 #include <samplegenerator.h>
+#include <valueselmenu.h>
 
 namespace {
 constexpr int kSweeps = 6;
@@ -121,6 +123,13 @@ private slots:
     }
     void init() { m_config = std::make_unique<TestConfigDir>(); }
     void cleanup() { m_config.reset(); }
+
+    // The unit chosen in the View menu is the next window's.
+    void unitRemembered()
+    {
+        makeWindow()->viewMenu()->actions().at(CInfoBar::eHz)->trigger();
+        QCOMPARE(makeWindow()->frequencyUnit(), CInfoBar::eHz);
+    }
 
     void refusesABadFile_data()
     {
