@@ -1,22 +1,20 @@
+// The demo viewer replaying a recording read through the recording reader: a file that grows
+// or shrinks while it is shown, one cut short, and a damaged one that must change nothing.
+
 #include "modaldialog.h"
 #include "testenvironment.h"
 
-#include <guicentral/guicentral.h>
 #include <valuewidgets/vcbutton.h>
 
-#include <QLabel>
-#include <QLineEdit>
 #include <QMenu>
-#include <QMenuBar>
 #include <QStatusBar>
-#include <QTranslator>
 #include <QtEndian>
 #include <QtTest>
 
+#include <cinfobar.h>
 #include <creplaybar.h>
 #include <recviewwindow.h>
 #include <samplegenerator.h>
-#include <sweepplot.h>
 #include <valueselmenu.h>
 
 namespace {
@@ -43,18 +41,6 @@ QByteArray cut(const QByteArray& whole, const QString& counts)
     return data;
 }
 
-// True when `field` shows its whole text: moved from its start to its end, the cursor went
-// exactly the text's width, so the text did not scroll.
-bool showsWholeText(QLineEdit* field)
-{
-    int x[2];
-    for (int end : { 0, 1 }) {
-        field->setCursorPosition(end ? field->text().size() : 0);
-        field->grab(); // a paint works out the scrolling
-        x[end] = field->inputMethodQuery(Qt::ImCursorRectangle).toRect().center().x();
-    }
-    return std::abs(x[1] - x[0] - field->fontMetrics().horizontalAdvance(field->text())) <= 1;
-}
 } // namespace
 
 // The recording at open ("announced/held[+bytes]", see cut(); empty: none), the words run on it
@@ -78,7 +64,7 @@ class TestRecView : public QObject
     std::unique_ptr<TestConfigDir> m_config;
     QTemporaryDir m_files;
     QString m_rec; // kSweeps sweeps, 2.4 to 2.4835 GHz
-    QVector<Recording2::CSweep> m_sweeps; // the sweeps of every recording written
+    QVector<Recording2::CSweep> m_sweeps; // those of m_rec
     int m_roots = 0;
 
     // An active window (keys reach the shortcuts and hot keys of the active one only).
@@ -94,19 +80,6 @@ class TestRecView : public QObject
         if (!file.isEmpty())
             window->openFile(file);
         return window;
-    }
-
-    // Writes the sample near 2.4 GHz in small, named `device`; its sweeps go to m_sweeps.
-    QString write(const QByteArray& device)
-    {
-        SampleGenerator::Description description = SampleGenerator::demoSamples().at(1);
-        description.deviceName = device;
-        description.levelsPerSweep = kLevels;
-        description.sweepCount = kSweeps;
-        Recording2::CHeaderData header;
-        SampleGenerator::generate(description, header, m_sweeps);
-        const QString file = m_files.filePath(QString::number(qHash(device)) + ".rec");
-        return Recording2::WriteRecording(file, header, m_sweeps) ? file : QString();
     }
 
     // Lower case clicks a bar button, upper case presses a Replay key, "a/h" rewrites `file` as
@@ -137,50 +110,25 @@ class TestRecView : public QObject
     }
 
 private slots:
+    // The sample near 2.4 GHz in small; its sweeps go to m_sweeps.
     void initTestCase()
     {
-        // Brings in the catalogue resource of the viewer's static library for the German test.
-        RecViewWindow::installTranslations();
-        m_rec = write("Bench");
+        SampleGenerator::Description description = SampleGenerator::demoSamples().at(1);
+        description.levelsPerSweep = kLevels;
+        description.sweepCount = kSweeps;
+        Recording2::CHeaderData header;
+        SampleGenerator::generate(description, header, m_sweeps);
+        m_rec = m_files.filePath(QStringLiteral("sample.rec"));
+        QVERIFY(Recording2::WriteRecording(m_rec, header, m_sweeps));
     }
     void init() { m_config = std::make_unique<TestConfigDir>(); }
     void cleanup() { m_config.reset(); }
 
-    void unitsAndFields_data()
+    // The unit chosen in the View menu is the next window's.
+    void unitRemembered()
     {
-        QTest::addColumn<QString>("entries"); // View entries triggered, in order
-        QTest::addColumn<int>("checked");
-        QTest::addColumn<QByteArray>("device");
-        QTest::addColumn<QString>("freqMax");
-        const QByteArray longName("Receiver on the north mast #12");
-        // Recordings hold floats: the float nearest 2.4835 GHz is 2483500032 Hz.
-        QTest::newRow("Hz, then kHz") << "2 1" << 1 << QByteArray("A") << "2483500 kHz";
-        QTest::newRow("Hz, the checked one again") << "2 2" << 2 << longName << "2483500000 Hz";
-        QTest::newRow("round") << "1 2 0" << 0 << QByteArray("A") << "2483.5 MHz";
-    }
-    void unitsAndFields()
-    {
-        QFETCH(QString, entries);
-        QFETCH(int, checked);
-        QFETCH(QByteArray, device);
-        QFETCH(QString, freqMax);
-        auto first = makeWindow();
-        for (const QString& entry : entries.split(' ', Qt::SkipEmptyParts))
-            first->viewMenu()->actions().at(entry.toInt())->trigger();
-        first.reset(); // the second window reads the unit the first one kept
-        const QString file = write(device);
-        auto window = makeWindow(file);
-        QCOMPARE(window->windowTitle(), "App - [" + file + ']');
-        QVERIFY(window->findChild<QAction*>("Save as file")->isEnabled());
-        const QList<QAction*> units = window->viewMenu()->actions();
-        for (int entry = 0; entry < units.size(); ++entry)
-            QCOMPARE(units.at(entry)->isChecked(), entry == checked);
-        QCOMPARE(window->infoBar()->freqmax()->text(), freqMax);
-        QCOMPARE(window->plot()->axisEndLabels().last(), freqMax.section(' ', 0, 0));
-        units.at((checked + 1) % 3)->trigger(); // the panel follows, and still fits
-        QVERIFY(window->infoBar()->freqmax()->text() != freqMax);
-        for (QLineEdit* field : window->infoBar()->findChildren<QLineEdit*>())
-            QVERIFY2(showsWholeText(field), qPrintable(field->objectName() + ": " + field->text()));
+        makeWindow()->viewMenu()->actions().at(CInfoBar::eHz)->trigger();
+        QCOMPARE(makeWindow()->frequencyUnit(), CInfoBar::eHz);
     }
 
     void refusesABadFile_data()
@@ -291,78 +239,6 @@ private slots:
                 peak[i] = std::max(peak[i], levels.at(i));
         }
         QCOMPARE(engine->peakLevels(), peak);
-    }
-
-    void keys()
-    {
-        auto window = makeWindow(m_rec);
-        QSet<QKeySequence> taken; // the frame's hot keys, its entries' shortcuts, the mnemonics
-        for (const GuiCentral::HotKey& key : GuiCentral::Instance().HotKeys()) {
-            if (window->replayHotKeyIds().contains(key.id))
-                QVERIFY(key.listed); // so that Shift+F1 tells them
-            else
-                taken << key.key;
-        }
-        for (QAction* action : window->findChildren<QAction*>()) {
-            if (!window->replayActions().contains(action))
-                taken << action->shortcut();
-        }
-        for (QAction* menu : window->menuBar()->actions())
-            taken << QKeySequence::mnemonic(menu->text());
-        for (QAction* action : window->replayActions()) {
-            QVERIFY2(!taken.contains(action->shortcut()), qPrintable(action->objectName()));
-            taken << action->shortcut();
-        }
-
-        // Space shows and hides the panel, but not while the user types into a text field.
-        auto* edit = new QLineEdit;
-        window->statusBar()->addPermanentWidget(edit);
-        for (bool hidden : { true, false }) {
-            QTest::keyClick(window.get(), Qt::Key_Space);
-            QCOMPARE(window->infoBar()->isHidden(), hidden);
-        }
-        edit->setFocus();
-        QTRY_VERIFY(edit->hasFocus());
-        QTest::keyClick(edit, Qt::Key_Space);
-        QCOMPARE(edit->text(), QStringLiteral(" "));
-        QVERIFY(!window->infoBar()->isHidden());
-
-        // F1 and Shift+F1 show the hot-key list once, also when pressed again over it.
-        for (const auto modifiers : { Qt::NoModifier, Qt::ShiftModifier }) {
-            ModalAnswer answer([modifiers](QWidget* list) {
-                QTest::keyClick(list, Qt::Key_F1, modifiers);
-                QTest::qWait(50);
-                ModalAnswer::rejectDialog(list);
-            });
-            QTest::keyClick(window.get(), Qt::Key_F1, modifiers);
-            QTest::qWait(200); // time for a second list, which must not come
-            QCOMPARE(answer.dialogs().size(), 1);
-        }
-    }
-
-    void germanTexts()
-    {
-        QTranslator german; // what TranslationCenter does for TEV_LANG=de_DE
-        QVERIFY(german.load(QLocale("de_DE"), "recview", "_", ":/translations")
-            && QCoreApplication::installTranslator(&german));
-        auto window = makeWindow();
-        const QString noRecording = window->plot()->message().section('\n', 0, 0);
-        const QString file = m_files.filePath(QStringLiteral("german.rec"));
-        writeInPlace(file, fileBytes(m_rec));
-        run(window.get(), QStringLiteral("open peak level end 6/2 back"), file);
-        const QStringList texts { noRecording, window->viewMenu()->title(),
-            window->replayMenu()->title(), window->plot()->legendEntries().join('|'),
-            window->statusBar()->findChild<QLabel*>()->text(), // the frame's state, made first
-            window->warning(), window->statusBar()->currentMessage(),
-            window->replayActions().at(0)->objectName() };
-        QCoreApplication::removeTranslator(&german);
-        QCOMPARE(texts,
-            QStringList({ "Keine Aufzeichnung geladen", "&Ansicht", "&Wiedergabe",
-                "Sweep|Spitzenwerte|Pegellinie", "Angehalten",
-                "Aufzeichnung unvollständig: 2 von 6 Sweeps",
-                "Die Aufzeichnung ist während der Anzeige geschrumpft: die Wiedergabe endet bei "
-                "ihrem letzten vollständigen Sweep, 2",
-                "Play" }));
     }
 };
 

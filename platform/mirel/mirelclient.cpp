@@ -306,7 +306,10 @@ QString MirelClientPrivate::requestFile(const MirelUrl& url, LockState lock)
     });
     if (error == NoError) {
         const QVariant length = reply->header(QNetworkRequest::ContentLengthHeader);
-        const bool complete = !length.isValid() || length.toLongLong() == received;
+        // Without a length the end of the body cannot be told from a cut connection: QtNetwork
+        // hides the chunk framing and, depending on timing, finishes a chunked reply whose
+        // final zero-length chunk never came as if it were complete.
+        const bool complete = length.isValid() && length.toLongLong() == received;
         const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
         if (status != 200 || !complete)
             error = ErrorTransferFailed;

@@ -105,9 +105,10 @@ public:
     bool IsValidURL(const MirelUrl& url);
     /// Downloads the file to <cache folder>/<archive path> and returns that path, empty on
     /// failure. Blocks until done. The body goes to a temporary file in the same folder that
-    /// is renamed over the target only once the whole body arrived (as many bytes as a given
-    /// Content-Length; without one, a closed connection ends the body). So on failure no
-    /// partial file is left and an older complete copy stays; a complete download replaces it.
+    /// is renamed over the target only once the whole body arrived: as many bytes as the
+    /// Content-Length the server must send (a body without one, e.g. chunked, fails with
+    /// ErrorTransferFailed). So on failure no partial file is left and an older complete copy
+    /// stays; a complete download replaces it.
     QString RequestFile(const MirelUrl& url, LockState lock);
     /// The outcome of the last request; NoError only after a successful one, ErrorNotConnected
     /// before the first.

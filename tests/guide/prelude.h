@@ -1,7 +1,6 @@
 #pragma once
 
-// What the guide's snippets take as given: the window of its first example, with the members
-// the later snippets use.
+// What the guide's snippets take as given: its first window, with the members they use.
 
 #include <recording/headerdata.h>
 
