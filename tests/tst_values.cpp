@@ -207,7 +207,7 @@ private slots:
         QVERIFY(quality.Select(20L, &origin) && quality.Select(QStringLiteral("High")));
         QVERIFY(!quality.Select(QStringLiteral("Mid")) && !quality.Select(99L));
         QCOMPARE(quality.GetStringValue() + QString::number(quality.GetCurrentKey()), "High20");
-        QCOMPARE(QPair(origin.calls, other.calls), QPair(0, 1));
+        QCOMPARE(QList<int>({ origin.calls, other.calls }), QList<int>({ 0, 1 }));
     }
 
     // A set is an event: observers hear of every set, also of the same text, and a set from
