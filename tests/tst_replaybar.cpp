@@ -4,7 +4,6 @@
 #include <values/valueselection.h>
 #include <valuewidgets/vconeofbutton.h>
 
-#include <QMainWindow>
 #include <QtTest>
 
 // The replay bar and the value buttons it is made of.
@@ -78,49 +77,37 @@ private slots:
         QFETCH(int, index);
         QFETCH(QString, path);
         const QString name = QString::fromUtf8(QTest::currentDataTag());
-        // A prefix ending in "/" gives a doubled slash, which the tree reads as one.
-        for (const QString& slash : { QString(), QStringLiteral("/") }) {
-            const QString prefix = freshPrefix();
-            values::ValueSelection* value = addSelection(prefix, path,
-                name.startsWith("Goto") || name.startsWith("Step")
-                    ? QStringList { "GO" }
-                    : QStringList { "STOP", "PLAY", "FPLAY", "OFF", "ON" });
-            Recorder recorder;
-            value->AddObserver(&recorder);
-            CReplayBar bar(nullptr, "Replay", prefix + slash);
-            VCButton* button = bar.findChild<VCButton*>(name);
-            QVERIFY(button && button->GetValueSelection() == value);
-            QCOMPARE(button->iconSize(), QSize(16, 16)); // the smaller of its two pictures
-            QStringList clicks;
-            for (int click = 0; click < 3; ++click) {
-                bar.enableButton(index, click > 0);
-                QCOMPARE(enabledButtons(bar), click ? QStringList { name } : QStringList());
-                button->click();
-                clicks << value->GetStringValue() + (showsGreen(button) ? "+" : "")
-                        + QString::number(recorder.changes);
-            }
-            QTEST(clicks.join(' '), "clicks");
-            value->DeleteObserver(&recorder);
-        }
-    }
-
-    // Without a prefix the values sit at the root; indices outside 1 to 11 do nothing.
-    void defaultsAndDock()
-    {
-        QVERIFY(addSelection(QString(), "gbegin", { "GO" }));
-        QMainWindow window;
-        CReplayBar bar(&window);
-        QVERIFY(bar.findChild<VCButton*>("Goto Begin")->GetValueSelection());
-        bar.enableButton(0, true);
+        const QString prefix = freshPrefix();
+        values::ValueSelection* value = addSelection(prefix, path,
+            name.startsWith("Goto") || name.startsWith("Step")
+                ? QStringList { "GO" }
+                : QStringList { "STOP", "PLAY", "FPLAY", "OFF", "ON" });
+        Recorder recorder;
+        value->AddObserver(&recorder);
+        CReplayBar bar(nullptr, "Replay", prefix);
+        VCButton* button = bar.findChild<VCButton*>(name);
+        QVERIFY(button && button->GetValueSelection() == value);
+        QCOMPARE(button->iconSize(), QSize(16, 16)); // the smaller of its two pictures
+        bar.enableButton(0, true); // indices outside 1 to 11 do nothing
         bar.enableButton(12, true);
-        QVERIFY(enabledButtons(bar).isEmpty());
+        QStringList clicks;
+        for (int click = 0; click < 3; ++click) {
+            bar.enableButton(index, click > 0);
+            QCOMPARE(enabledButtons(bar), click ? QStringList { name } : QStringList());
+            button->click();
+            clicks << value->GetStringValue() + (showsGreen(button) ? "+" : "")
+                    + QString::number(recorder.changes);
+        }
+        QTEST(clicks.join(' '), "clicks");
         bar.enable(true);
         QCOMPARE(enabledButtons(bar).size(), 11);
-        bar.addDockWindow(Qt::LeftDockWidgetArea, true);
-        QCOMPARE(window.toolBarArea(&bar), Qt::TopToolBarArea);
+        // The button lets go of a value that ends, and shows it unselected.
+        QVERIFY(values::Tree::Instance()->RemoveValue(value->GetPath()));
+        QVERIFY(!button->GetValueSelection() && !showsGreen(button));
+        button->click(); // must not touch the ended value
     }
 
-    // A button observes only the value it is bound to, and lets go of one that ends.
+    // A button observes only the value it is bound to, until it ends itself.
     void binding()
     {
         const QString prefix = freshPrefix();
@@ -135,16 +122,10 @@ private slots:
             QVERIFY(!showsGreen(button) && wrap->ObserverCount() == 0);
             button->SetSelection_ValuePath(prefix + "/wrap", "ON", "OFF");
             button->SetSelection_ValuePath(prefix + "/other", "OFF", "ON");
-            QVERIFY(showsGreen(button));
+            QVERIFY(showsGreen(button)); // compared with the new items
             QCOMPARE(wrap->ObserverCount() + other->ObserverCount(), 1);
         }
         QCOMPARE(other->ObserverCount(), 0);
-        CReplayBar bar(nullptr, "Replay", prefix);
-        QVERIFY(values::Tree::Instance()->RemoveValue(prefix + "/wrap"));
-        auto* button = bar.findChild<VCButton*>("Wrap to Begin");
-        QVERIFY(!button->GetValueSelection() && !showsGreen(button));
-        bar.enable(true);
-        button->click(); // must not touch the ended value
     }
 };
 
