@@ -43,18 +43,6 @@ struct ZoomOwner : PersistantOwner
     QString zoomText;
 };
 
-// A table of text columns: each row is its tag, then one text per column.
-using Texts = std::initializer_list<const char*>;
-void textTable(Texts columns, std::initializer_list<Texts> rows)
-{
-    for (const char* column : columns)
-        QTest::addColumn<QString>(column);
-    for (const Texts& row : rows) {
-        QTestData& data = QTest::newRow(*row.begin());
-        for (auto text = row.begin() + 1; text != row.end(); ++text)
-            data << QString::fromUtf8(*text);
-    }
-}
 } // namespace
 
 class TestValues : public QObject
@@ -67,21 +55,24 @@ private slots:
     // x, "+x" adds x, "^x" moves x first, "clear" removes all, "=t" sets the text to t.
     void notifyReentrant_data()
     {
-        textTable({ "act", "first", "second" }, // the calls of two sets of "b", then the text
-            {
-                { "plain", "", "abc", "abc b" },
-                { "b removes itself", "-b", "abc", "ac b" },
-                { "b removes c", "-c", "ab", "ab b" },
-                { "b removes a", "-a", "abc", "bc b" },
-                { "b adds d", "+d", "abc", "abcd b" },
-                { "b adds a again", "+a", "abc", "abc b" },
-                { "b removes all", "clear", "ab", " b" },
-                // Moving c must neither skip it in the running round nor lose the move.
-                { "b moves c first", "^c", "abc", "cab b" },
-                // A set of the same text from inside its own notification stays silent.
-                { "b sets the same text", "=b", "abc", "abc b" },
-                { "b corrects the text", "=fixed", "ababcc", "ababcc fixed" },
-            });
+        for (const char* column : { "act", "first", "second" }) // the calls of two sets, the text
+            QTest::addColumn<QString>(column);
+        const auto row
+            = [](const char* tag, const char* act, const char* first, const char* second) {
+                  QTest::newRow(tag) << QString(act) << QString(first) << QString(second);
+              };
+        row("plain", "", "abc", "abc b");
+        row("b removes itself", "-b", "abc", "ac b");
+        row("b removes c", "-c", "ab", "ab b");
+        row("b removes a", "-a", "abc", "bc b");
+        row("b adds d", "+d", "abc", "abcd b");
+        row("b adds a again", "+a", "abc", "abc b");
+        row("b removes all", "clear", "ab", " b");
+        // Moving c must neither skip it in the running round nor lose the move.
+        row("b moves c first", "^c", "abc", "cab b");
+        // A set of the same text from inside its own notification stays silent.
+        row("b sets the same text", "=b", "abc", "abc b");
+        row("b corrects the text", "=fixed", "ababcc", "ababcc fixed");
     }
     void notifyReentrant()
     {
@@ -115,42 +106,33 @@ private slots:
         QCOMPARE(subject.ObserverCount(), QSet<QChar>(log.begin(), log.end()).size());
     }
 
-    // TEV_ASSERT under the flag words that TEV_ERROR_FLAGS can give (text that is no flag word
-    // gives the fallback, here none), and a trace, reported whatever the flags.
-    void assertion_data()
-    {
-        textTable({ "flags", "condition", "evaluated" },
-            {
-                { "enabled, fails", "2", "0", "1" },
-                { "enabled, holds", "0x22", "1", "1" },
-                { "hex, spaces, traces only", " 0x20 ", "0", "0" },
-                { "zero", "0", "0", "0" },
-                { "trailing junk", "2x", "0", "0" },
-                { "negative", "-1", "0", "0" },
-            });
-    }
+    // Text that is no flag word gives the fallback; TEV_ASSERT evaluates and reports only while
+    // assertions are on; a trace is reported whatever the flags.
     void assertion()
     {
-        QFETCH(QString, flags);
-        QFETCH(QString, condition);
+        QCOMPARE(
+            QList<uint>({ ErrorHandler::ParseFlags("2", 7), ErrorHandler::ParseFlags(" 0x22 ", 7),
+                ErrorHandler::ParseFlags("0", 7), ErrorHandler::ParseFlags("2x", 7),
+                ErrorHandler::ParseFlags("-1", 7), ErrorHandler::ParseFlags("", 7) }),
+            QList<uint>({ 2, 0x22, 0, 7, 7, 7 }));
         const unsigned int saved = ErrorHandler::Instance().GetFlags();
-        ErrorHandler::Instance().SetFlags(ErrorHandler::ParseFlags(flags, 0));
-        g_messages.clear();
         const QtMessageHandler previous = qInstallMessageHandler(recordMessage);
-        int calls = 0;
-        const int line = __LINE__ + 1;
-        TEV_ASSERT(++calls && condition == "1");
+        int calls = 0, line = 0;
+        // Off, then on and failing, then on and holding.
+        for (unsigned int flags : { 0x20u, 0x22u, 0x22u }) {
+            ErrorHandler::Instance().SetFlags(flags);
+            line = __LINE__ + 1;
+            TEV_ASSERT(++calls == 2);
+        }
         _Q_Trace(QStringLiteral("traced"), QStringLiteral("player.cpp"), 42);
         qInstallMessageHandler(previous);
         ErrorHandler::Instance().SetFlags(saved);
-        QTEST(QString::number(calls), "evaluated");
-        QStringList expected { QStringLiteral("tev.trace: traced (player.cpp:42)") };
-        if (calls && condition == "0")
-            expected.prepend(QStringLiteral("tev.assert: Assertion failed: ++calls && condition == "
-                                            "\"1\" (%1:%2)")
-                                 .arg(QStringLiteral(__FILE__))
-                                 .arg(line));
-        QCOMPARE(g_messages, expected);
+        QCOMPARE(calls, 2);
+        QCOMPARE(g_messages,
+            QStringList({ QStringLiteral("tev.assert: Assertion failed: ++calls == 2 (%1:%2)")
+                              .arg(QStringLiteral(__FILE__))
+                              .arg(line),
+                "tev.trace: traced (player.cpp:42)" }));
     }
 
     // Thousands of values added and removed in a scrambled order: every value left is found at
