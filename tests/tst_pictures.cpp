@@ -10,7 +10,6 @@
 #include <QtTest>
 
 #include <creplaybar.h>
-#include <memory>
 
 // The pictures of the "File Operations" tool bar and of the replay bar, as a screen shows them.
 // ctest runs this at 100 % and at 200 % (QT_SCALE_FACTOR).
@@ -59,14 +58,13 @@ class TestPictures : public QObject
 {
     Q_OBJECT
 
-    std::unique_ptr<TestConfigDir> m_dir;
-    TestFrame* m_frame = nullptr; // deletes itself when closed
+    TestConfigDir m_dir;
+    TestFrame m_frame;
     CReplayBar* m_bar = nullptr; // owned by the frame
 
 private slots:
     void initTestCase()
     {
-        QCoreApplication::setApplicationName(QStringLiteral("tst_pictures"));
         // Qt 5 hands out pixmaps of the screen's density only with this attribute; Qt 6 always.
 #if QT_VERSION < QT_VERSION_CHECK(6, 0, 0)
         QCoreApplication::setAttribute(Qt::AA_UseHighDpiPixmaps);
@@ -77,26 +75,19 @@ private slots:
                 selection->AddItem(new values::SelectionItem(QString::fromUtf8(item), 0.0, 0));
             QVERIFY(values::Tree::Instance()->AddValue(QStringLiteral("/Pictures"), selection));
         }
-        m_dir = std::make_unique<TestConfigDir>();
-        m_frame = new TestFrame;
-        m_frame->initialize(false);
-        m_bar = new CReplayBar(m_frame, "Replay", QStringLiteral("/Pictures"));
+        m_frame.initialize(false);
+        m_bar = new CReplayBar(&m_frame, "Replay", QStringLiteral("/Pictures"));
         m_bar->addDockWindow();
         m_bar->enable(true);
-        m_frame->m_saveAsAction->setEnabled(true);
-        m_frame->show();
-        QVERIFY(QTest::qWaitForWindowExposed(m_frame));
+        m_frame.m_saveAsAction->setEnabled(true);
+        m_frame.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&m_frame));
         // A tool button draws at its tool bar's icon size, more room than a picture needs: the
         // case where Qt would stretch a picture.
-        QVERIFY(m_bar->iconSize().width() > 16);
-        QVERIFY(m_frame->m_mainToolBar->iconSize().width() > 16);
+        QVERIFY(m_bar->iconSize().width() > 16 && m_frame.m_mainToolBar->iconSize().width() > 16);
         // A run meant for a dense screen must not pass on an ordinary one.
-        QCOMPARE(m_frame->windowHandle()->devicePixelRatio(),
+        QCOMPARE(m_frame.windowHandle()->devicePixelRatio(),
             qEnvironmentVariable("QT_SCALE_FACTOR", QStringLiteral("1")).toDouble());
-    }
-    void cleanupTestCase()
-    {
-        m_frame->close();
     }
 
     // The button, the item selected before its look is taken, and the design it must show: the
@@ -141,7 +132,7 @@ private slots:
         QToolButton* button = m_bar->findChild<VCButton*>(widget);
         if (!button)
             button = qobject_cast<QToolButton*>(
-                m_frame->m_mainToolBar->widgetForAction(m_frame->findChild<QAction*>(widget)));
+                m_frame.m_mainToolBar->widgetForAction(m_frame.findChild<QAction*>(widget)));
         QVERIFY(button);
         const QString file = QStringLiteral(TEV_PICTURES_DIR "/") + design;
         // The files are C sources; the XPM reader wants its mark first.
@@ -156,7 +147,7 @@ private slots:
 
         // The design drawn for the density, never the other one enlarged or shrunk. The
         // application's ratio, which initTestCase found to be the window's.
-        const qreal ratio = m_frame->windowHandle()->devicePixelRatio();
+        const qreal ratio = m_frame.windowHandle()->devicePixelRatio();
         const QPixmap shown = icon.pixmap(size);
         QCOMPARE(shown.devicePixelRatio(), ratio);
         QCOMPARE(argb(shown.toImage()), ratio > 1 ? twice : once);
