@@ -33,51 +33,6 @@ values::Tree& tree()
     return *values::Tree::Instance();
 }
 
-// Runs `steps` on `menu`, whose values live under `root`: "i3" inserts entry 3, "s3:mode=k1"
-// binds it to the selection "mode" and its item "k1", "b3:flag" to the boolean "flag", "p3"
-// makes it persistent (default key 1), "c3" checkable, "t3" triggers it, "v:mode=k1" selects
-// "k1" in "mode" from outside, "r:mode" ends the value "mode", "n" replaces the menu by a new one.
-void run(std::unique_ptr<ValueSelMenu>& menu, const QString& root, const QString& steps)
-{
-    for (const QString& step : steps.split(' ', Qt::SkipEmptyParts)) {
-        const QChar op = step.at(0);
-        const int id = step.mid(1).section(':', 0, 0).toInt();
-        const QString name = step.section(':', 1).section('=', 0, 0);
-        const QString item = step.section('=', 1);
-        if (op == 'i')
-            menu->InsertItem(QString::number(id), id, Qt::Key_F1 + id);
-        else if (op == 's')
-            menu->SetSelection_ValuePath(id, root, name, item);
-        else if (op == 'b')
-            menu->SetBoolean_ValuePath(id, root, name);
-        else if (op == 'p')
-            menu->SetPersistant(id, 1);
-        else if (op == 'c')
-            menu->SetCheckable(id);
-        else if (op == 't')
-            menu->FindItem(id)->trigger();
-        else if (op == 'v')
-            tree().Find<values::ValueSelection>(root + name)->Select(item);
-        else if (op == 'r')
-            tree().RemoveValue(root + name);
-        else if (op == 'n')
-            menu = std::make_unique<ValueSelMenu>();
-    }
-}
-
-// Selections of the items "k0" to "k14" with the keys 0 to 14, the first one current, and the
-// boolean "flag".
-void addValues(const QString& root, const QStringList& selections)
-{
-    for (const QString& name : selections) {
-        auto* selection = new values::ValueSelection(name);
-        for (int key = 0; key < 15; ++key)
-            selection->AddItem(new values::SelectionItem(QStringLiteral("k%1").arg(key), 0, key));
-        selection->SelectIndex(0);
-        tree().AddValue(root, selection);
-    }
-    tree().AddValue(root, new values::BoolValue(QStringLiteral("flag")));
-}
 } // namespace
 
 class TestValueSelMenu : public QObject
@@ -91,10 +46,14 @@ private slots:
         g_previousHandler = qInstallMessageHandler(captureAsserts);
     }
 
-    // The menu's values are the selections "mode" and "other" (k0 current) and the boolean
-    // "flag" (false). The state afterwards: the key of "mode", the boolean ("gone" once ended),
-    // the key stored for "mode" when the menu ended ("-" for none), the entries' check marks in
-    // menu order (the toolkit flips those of entries that are not checkable).
+    // Steps: "i3" inserts entry 3, "s3:mode=k1" binds it to the selection "mode" and its item
+    // "k1", "b3:flag" to the boolean "flag", "p3" makes it persistent (default key 1), "c3"
+    // checkable, "t3" triggers it, "v:mode=k1" selects "k1" in "mode" from outside, "r:mode" ends
+    // the value "mode", "n" replaces the menu by a new one. The menu's values are the selections
+    // "mode" and "other" of the items "k0" to "k14" with the keys 0 to 14 (k0 current) and the
+    // boolean "flag" (false). The state afterwards: the key of "mode", the boolean ("gone" once
+    // ended), the key stored for "mode" when the menu ended ("-" for none), the entries' check
+    // marks in menu order (the toolkit flips those of entries that are not checkable).
     void steps_data()
     {
         for (const char* column : { "steps", "state", "reports" })
@@ -141,10 +100,41 @@ private slots:
         const TestConfigDir config; // nothing stored by another row
         // The tree is shared by the whole process: each row works under a root of its own.
         const QString root = QStringLiteral("/Menu%1/").arg(QTest::currentDataTag());
-        addValues(root, { "mode", "other" });
+        for (const char* name : { "mode", "other" }) {
+            auto* selection = new values::ValueSelection(name);
+            for (int key = 0; key < 15; ++key)
+                selection->AddItem(
+                    new values::SelectionItem(QStringLiteral("k%1").arg(key), 0, key));
+            selection->SelectIndex(0);
+            tree().AddValue(root, selection);
+        }
+        tree().AddValue(root, new values::BoolValue(QStringLiteral("flag")));
         g_reports.clear();
         auto menu = std::make_unique<ValueSelMenu>();
-        run(menu, root, steps);
+        for (const QString& step : steps.split(' ', Qt::SkipEmptyParts)) {
+            const QChar op = step.at(0);
+            const int id = step.mid(1).section(':', 0, 0).toInt();
+            const QString name = step.section(':', 1).section('=', 0, 0);
+            const QString item = step.section('=', 1);
+            if (op == 'i')
+                menu->InsertItem(QString::number(id), id, Qt::Key_F1 + id);
+            else if (op == 's')
+                menu->SetSelection_ValuePath(id, root, name, item);
+            else if (op == 'b')
+                menu->SetBoolean_ValuePath(id, root, name);
+            else if (op == 'p')
+                menu->SetPersistant(id, 1);
+            else if (op == 'c')
+                menu->SetCheckable(id);
+            else if (op == 't')
+                menu->FindItem(id)->trigger();
+            else if (op == 'v')
+                tree().Find<values::ValueSelection>(root + name)->Select(item);
+            else if (op == 'r')
+                tree().RemoveValue(root + name);
+            else if (op == 'n')
+                menu = std::make_unique<ValueSelMenu>();
+        }
         auto* mode = tree().Find<values::ValueSelection>(root + "mode");
         auto* flag = tree().Find<values::BoolValue>(root + "flag");
         QString marks;
