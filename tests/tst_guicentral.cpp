@@ -1,5 +1,4 @@
 #include "modaldialog.h"
-#include "testenvironment.h"
 
 #include <guicentral/guicentral.h>
 
@@ -10,293 +9,149 @@
 #include <QMessageBox>
 #include <QtTest>
 
-#include <memory>
-
 namespace {
-
 class Receiver : public QWidget
 {
 public:
     using QWidget::QWidget;
-    bool onHotKey(int id)
-    {
-        ids.append(id);
-        const auto action = actions.constFind(id);
-        return action != actions.constEnd() ? (*action)() : consume;
-    }
-    QList<int> ids;
+    bool onHotKey(int id) { return handler(names.value(id)); }
+    QHash<int, QString> names;
     // What a front end does on a key, such as asking in a box; answers whether the key was used.
-    QHash<int, std::function<bool()>> actions;
-    bool consume = false;
+    std::function<bool(const QString& name)> handler = [](const QString&) { return true; };
 };
 
-// A main window with a File menu whose Exit entry has Alt+F4, and a focused line edit.
-struct MainWindow
+// Registers `name` (as QKeySequence spells it) for `receiver`.
+int addHotKey(Receiver* receiver, const QString& name, bool applicationWide = true)
 {
-    MainWindow()
-    {
-        window.setWindowTitle(QStringLiteral("Main"));
-        exitAction = window.menuBar()->addMenu(QStringLiteral("&File"))->addAction("E&xit");
-        exitAction->setShortcut(QKeySequence(Qt::ALT | Qt::Key_F4));
-        auto* central = new Receiver(&window);
-        receiver = central;
-        edit = new QLineEdit(central);
-        window.setCentralWidget(central);
-    }
-    bool show()
-    {
-        window.show();
-        QApplication::setActiveWindow(&window);
-        edit->setFocus();
-        return QTest::qWaitForWindowActive(&window);
-    }
-    QMainWindow window;
-    QAction* exitAction;
-    QPointer<Receiver> receiver;
-    QLineEdit* edit;
-};
-
-int addHotKey(Receiver* receiver, int key, int modifiers, bool applicationWide = true)
-{
-    return GuiCentral::Instance().AddHotKey(Qt::Key(key), unsigned(modifiers), receiver,
-        QStringLiteral("Test"), QStringLiteral("Tests"), applicationWide, true);
+    const int combined = firstKey(QKeySequence(name));
+    const int id
+        = GuiCentral::Instance().AddHotKey(Qt::Key(combined & ~int(Qt::KeyboardModifierMask)),
+            unsigned(combined & int(Qt::KeyboardModifierMask)), receiver, name,
+            QStringLiteral("Tests"), applicationWide, true);
+    receiver->names[id] = name;
+    return id;
 }
 
-bool isRegistered(int id)
+void row(const char* tag, const char* steps, const char* calls, const char* dialogs = "",
+    const char* typed = "", int exits = 0, const char* window = "main")
 {
-    for (const GuiCentral::HotKey& hotKey : GuiCentral::Instance().HotKeys()) {
-        if (hotKey.id == id)
-            return true;
-    }
-    return false;
+    QTest::newRow(tag) << QString(steps) << QString(calls) << QString(dialogs) << QString(typed)
+                       << exits << QString(window);
 }
-
 } // namespace
 
 class TestGuiCentral : public QObject
 {
     Q_OBJECT
 private slots:
-    void distinctIds();
-    void delivery_data();
-    void delivery();
-    void onePressOneCall_data();
-    void onePressOneCall();
-    void endsWithReceiver();
-    void windowScope_data();
-    void windowScope();
+    // Steps as KeyScript takes them. In the main window, whose File menu has Exit on Alt+F4 and
+    // whose line edit has the focus: F1 shows the hot-key list as the frame does; F5 asks in a
+    // box and F8 too but leaves the key to Qt, as front ends may; F3, F6 and Shift+F2 only count;
+    // Space and Alt+F4 are left to Qt until the step "consume"; F9 works in its own window only.
+    // "box" is a front end asking outside any hot key, with F7 registered by a widget in that box.
+    void keys_data()
+    {
+        for (const char* column : { "steps", "calls", "dialogs", "typed" })
+            QTest::addColumn<QString>(column);
+        QTest::addColumn<int>("exits");
+        QTest::addColumn<QString>("window");
+        // A press reaches the handler once, whatever is released, pressed or closed while its
+        // dialog runs.
+        row("F1 held until the list is closed", "+F1 +Esc -Esc -F1", "F1", "Hotkeys");
+        row("F1 held, repeating into the list", "+F1 ~F1 *F1 ~F1 *F1 -F1 +Esc -Esc", "F1",
+            "Hotkeys");
+        row("F1 pressed again in the list", "+F1 -F1 +F1 -F1 +Esc -Esc", "F1", "Hotkeys");
+        row("F1, list closed, F1", "+F1 -F1 +Esc -Esc +F1 -F1 +Return -Return", "F1 F1",
+            "Hotkeys Hotkeys");
+        row("box key pressed again in the box", "+F5 -F5 +F5 -F5 +Esc -Esc", "F5", "Asking");
+        row("F1 in the box of a hot key", "+F5 -F5 +F1 -F1 +Esc -Esc", "F5", "Asking");
+        row("box key not used, released in the box", "+F8 -F8 +Esc -Esc", "F8", "Asking");
+        row("F1 in a front end's own box", "box +F1 -F1 +Esc -Esc", "", "Own box");
+        row("key of a widget in the own box", "box +F7 -F7 +Esc -Esc", "F7", "Own box");
+        row("held key repeats", "+F6 *F6 *F6 -F6", "F6 F6 F6");
+        row("held key repeats, each repeat released", "+F6 ~F6 *F6 ~F6 *F6 -F6", "F6 F6 F6");
+        // Modifiers are part of the key; the next press of a key is offered anew.
+        row("Shift+F3 is not F3", "+Shift+F3 -Shift+F3", "");
+        row("F2 is not Shift+F2", "+F2 -F2", "");
+        row("Shift+F2 twice", "+Shift+F2 -Shift+F2 +Shift+F2 -Shift+F2", "Shift+F2 Shift+F2");
+        row("other key types", "+B -B", "", "", "b");
+        // Only a consumed key is kept from the line edit and from the menu's Alt+F4.
+        row("Space passed on types", "+Space -Space +Space -Space", "Space Space", "", "  ");
+        row("Space consumed", "consume +Space -Space", "Space");
+        row("Alt+F4 passed on to the menu", "+Alt+F4 -Alt+F4 +Alt+F4 -Alt+F4", "Alt+F4 Alt+F4", "",
+            "", 2);
+        row("Alt+F4 consumed", "consume +Alt+F4 -Alt+F4", "Alt+F4");
+        row("wide key in another window", "+F6 -F6", "F6", "", "", 0, "other");
+        row("own window's key", "+F9 -F9", "F9");
+        row("own window's key in another window", "+F9 -F9", "", "", "", 0, "other");
+    }
+    // The keys come as a keyboard sends them, through the platform's way in: Qt 5 and Qt 6 differ
+    // in how that way reaches shortcuts, and a test's direct key events would not show it.
+    void keys()
+    {
+        QFETCH(QString, steps);
+        QFETCH(QString, window);
+        QMainWindow main;
+        QAction* exitAction = main.menuBar()->addMenu(QStringLiteral("&File"))->addAction("E&xit");
+        exitAction->setShortcut(QKeySequence(Qt::ALT | Qt::Key_F4));
+        QSignalSpy exits(exitAction, &QAction::triggered);
+        auto* receiver = new Receiver(&main);
+        auto* edit = new QLineEdit(receiver);
+        main.setCentralWidget(receiver);
+        QLineEdit other;
+        QWidget* target = window == "main" ? static_cast<QWidget*>(&main) : &other;
+        target->show();
+        QApplication::setActiveWindow(target);
+        (window == "main" ? edit : &other)->setFocus();
+        QVERIFY(QTest::qWaitForWindowActive(target));
 
-private:
-    TestConfigDir m_config;
-};
-
-void TestGuiCentral::distinctIds()
-{
-    Receiver receiver;
-    const int f1 = addHotKey(&receiver, Qt::Key_F1, 0);
-    const int shiftF1 = addHotKey(&receiver, Qt::Key_F1, Qt::SHIFT);
-    const int again = addHotKey(&receiver, Qt::Key_F1, 0);
-    QVERIFY(f1 > 0 && shiftF1 > 0 && again > 0);
-    QVERIFY(f1 != shiftF1 && f1 != again && shiftF1 != again);
-    QVERIFY(GuiCentral::Instance().RemoveHotKey(again));
-    QVERIFY(!GuiCentral::Instance().RemoveHotKey(again));
-    QVERIFY(isRegistered(f1) && isRegistered(shiftF1) && !isRegistered(again));
-}
-
-void TestGuiCentral::delivery_data()
-{
-    // Key combinations as QKeySequence spells them.
-    QTest::addColumn<QString>("registered");
-    QTest::addColumn<QString>("pressed");
-    QTest::addColumn<bool>("consume");
-    QTest::addColumn<int>("calls");
-    QTest::addColumn<QString>("typed");
-    QTest::addColumn<int>("exitTriggered");
-    const auto row = [](const char* name, const char* registered, const char* pressed, bool consume,
-                         int calls, const char* typed, int exitTriggered) {
-        QTest::newRow(name) << QString::fromLatin1(registered) << QString::fromLatin1(pressed)
-                            << consume << calls << QString::fromLatin1(typed) << exitTriggered;
-    };
-    row("F1", "F1", "F1", true, 1, "", 0);
-    row("Shift+F1 is not F1", "F1", "Shift+F1", true, 0, "", 0);
-    row("F1 is not Shift+F1", "Shift+F1", "F1", true, 0, "", 0);
-    row("Shift+F1", "Shift+F1", "Shift+F1", true, 1, "", 0);
-    row("Space passed on types", "Space", "Space", false, 1, " ", 0);
-    row("Space consumed", "Space", "Space", true, 1, "", 0);
-    row("Alt+F4 passed on to the menu", "Alt+F4", "Alt+F4", false, 1, "", 1);
-    row("Alt+F4 consumed", "Alt+F4", "Alt+F4", true, 1, "", 0);
-    row("other key", "F2", "A", true, 0, "a", 0);
-}
-
-// The keys come as a keyboard sends them, through the platform's way in: Qt 5 and Qt 6 differ
-// in how that way reaches shortcuts, and a test's direct key events would not show it.
-void TestGuiCentral::delivery()
-{
-    QFETCH(QString, registered);
-    QFETCH(QString, pressed);
-    QFETCH(bool, consume);
-    QFETCH(int, calls);
-    QFETCH(QString, typed);
-    QFETCH(int, exitTriggered);
-
-    MainWindow main;
-    QVERIFY(main.show());
-    main.receiver->consume = consume;
-    const int combined = firstKey(QKeySequence(registered));
-    const int id = addHotKey(main.receiver, combined & ~int(Qt::KeyboardModifierMask),
-        combined & int(Qt::KeyboardModifierMask));
-    QSignalSpy exitSpy(main.exitAction, &QAction::triggered);
-
-    KeyScript press(&main.window, { "+" + pressed, "-" + pressed });
-    QTRY_VERIFY(press.finished());
-    QCOMPARE(main.receiver->ids, calls ? QList<int> { id } : QList<int>());
-    QCOMPARE(main.edit->text(), typed);
-    QCOMPARE(exitSpy.count(), exitTriggered);
-
-    // The next press of the same key is offered anew.
-    main.edit->clear();
-    KeyScript again(&main.window, { "+" + pressed, "-" + pressed });
-    QTRY_VERIFY(again.finished());
-    QCOMPARE(main.receiver->ids.size(), 2 * calls);
-    QCOMPARE(exitSpy.count(), 2 * exitTriggered);
-}
-
-void TestGuiCentral::onePressOneCall_data()
-{
-    QTest::addColumn<QStringList>("steps");
-    QTest::addColumn<QStringList>("calls");
-    QTest::addColumn<QStringList>("dialogs");
-    // F1 shows the hot-key list as the frame does; F5 asks in a box and F8 too but leaves the key
-    // to Qt, as front ends may; F6 only counts; "box" is a front end asking outside any hot key,
-    // with F7 registered by a widget in that box.
-    const QStringList list { "Hotkeys" };
-    const QStringList box { "Asking" };
-    const QStringList ownBox { "Own box" };
-    QTest::newRow("F1 released in the list, Escape")
-        << QStringList { "+F1", "-F1", "+Esc", "-Esc" } << QStringList { "F1" } << list;
-    QTest::newRow("F1 released in the list, Return")
-        << QStringList { "+F1", "-F1", "+Return", "-Return" } << QStringList { "F1" } << list;
-    QTest::newRow("F1 held until the list is closed")
-        << QStringList { "+F1", "+Esc", "-Esc", "-F1" } << QStringList { "F1" } << list;
-    QTest::newRow("F1 held, repeating into the list")
-        << QStringList { "+F1", "~F1", "*F1", "~F1", "*F1", "-F1", "+Esc", "-Esc" }
-        << QStringList { "F1" } << list;
-    QTest::newRow("F1 pressed again in the list") << QStringList { "+F1", "-F1", "+F1", "-F1",
-        "+Esc", "-Esc" } << QStringList { "F1" } << list;
-    QTest::newRow("F1, list closed, F1")
-        << QStringList { "+F1", "-F1", "+Esc", "-Esc", "+F1", "-F1", "+Return", "-Return" }
-        << QStringList { "F1", "F1" } << list + list;
-    QTest::newRow("box key released in the box, Escape")
-        << QStringList { "+F5", "-F5", "+Esc", "-Esc" } << QStringList { "F5" } << box;
-    QTest::newRow("box key pressed again in the box") << QStringList { "+F5", "-F5", "+F5", "-F5",
-        "+Esc", "-Esc" } << QStringList { "F5" } << box;
-    QTest::newRow("F1 in the box of a hot key") << QStringList { "+F5", "-F5", "+F1", "-F1", "+Esc",
-        "-Esc" } << QStringList { "F5" } << box;
-    QTest::newRow("box key not used, released in the box")
-        << QStringList { "+F8", "-F8", "+Esc", "-Esc" } << QStringList { "F8" } << box;
-    QTest::newRow("F1 in a front end's own box")
-        << QStringList { "box", "+F1", "-F1", "+Esc", "-Esc" } << QStringList {} << ownBox;
-    QTest::newRow("key of a widget in the own box")
-        << QStringList { "box", "+F7", "-F7", "+Esc", "-Esc" } << QStringList { "F7" } << ownBox;
-    QTest::newRow("held key repeats") << QStringList { "+F6", "*F6", "*F6", "-F6" }
-                                      << QStringList { "F6", "F6", "F6" } << QStringList {};
-    QTest::newRow("held key repeats, each repeat released")
-        << QStringList { "+F6", "~F6", "*F6", "~F6", "*F6", "-F6" }
-        << QStringList { "F6", "F6", "F6" } << QStringList {};
-}
-
-// Keys as a keyboard sends them, with dialogs opened from the hot-key handler; a press reaches
-// the handler once, whatever is released, pressed or closed while its dialog runs.
-void TestGuiCentral::onePressOneCall()
-{
-    QFETCH(QStringList, steps);
-    QFETCH(QStringList, calls);
-    QFETCH(QStringList, dialogs);
-
-    MainWindow main;
-    QVERIFY(main.show());
-    QStringList called;
-    auto hotKey = [&](const QString& name, Receiver* receiver, std::function<bool()> action) {
-        const int id = addHotKey(receiver, firstKey(QKeySequence(name)), 0);
-        receiver->actions[id] = [&called, name, action] {
+        QStringList called;
+        bool consume = false;
+        receiver->handler = [&](const QString& name) {
             called << name;
-            return action();
+            if (name == "F1")
+                GuiCentral::Instance().ExecHotKeysDialog(&main);
+            else if (name == "F5" || name == "F8")
+                QMessageBox::information(&main, "Asking", "Sure?");
+            return name == "Space" || name == "Alt+F4" ? consume : name != "F8";
         };
-    };
-    QWidget* window = &main.window;
-    hotKey("F1", main.receiver, [window] {
-        GuiCentral::Instance().ExecHotKeysDialog(window);
-        return true;
-    });
-    hotKey("F5", main.receiver, [window] {
-        QMessageBox::information(window, QStringLiteral("Asking"), QStringLiteral("Sure?"));
-        return true;
-    });
-    hotKey("F8", main.receiver, [window] {
-        QMessageBox::information(window, QStringLiteral("Asking"), QStringLiteral("Sure?"));
-        return false;
-    });
-    hotKey("F6", main.receiver, [] { return true; });
+        for (const char* name : { "F1", "F3", "F5", "F6", "F8", "Shift+F2", "Space", "Alt+F4" })
+            addHotKey(receiver, name);
+        addHotKey(receiver, "F9", false);
 
-    KeyScript script(window, steps, [&](const QString& step) {
-        QCOMPARE(step, QStringLiteral("box"));
-        QMessageBox ownBox(QMessageBox::Question, QStringLiteral("Own box"),
-            QStringLiteral("Asked by the front end"), QMessageBox::Ok, window);
-        hotKey("F7", new Receiver(&ownBox), [] { return true; });
-        ownBox.exec();
-    });
-    QTRY_VERIFY_WITH_TIMEOUT(script.finished(), 10000);
-    QCOMPARE(called, calls);
-    QCOMPARE(script.dialogTitles(), dialogs);
-}
+        KeyScript script(target, steps.split(' ', Qt::SkipEmptyParts), [&](const QString& step) {
+            consume = step == "consume";
+            if (consume)
+                return;
+            QCOMPARE(step, QStringLiteral("box"));
+            QMessageBox ownBox(QMessageBox::Question, "Own box", "Asked", QMessageBox::Ok, &main);
+            auto* inBox = new Receiver(&ownBox);
+            inBox->handler = receiver->handler;
+            addHotKey(inBox, "F7");
+            ownBox.exec();
+        });
+        QTRY_VERIFY_WITH_TIMEOUT(script.finished(), 10000);
+        QTEST(called.join(' '), "calls");
+        QTEST(script.dialogTitles().join(' '), "dialogs");
+        QTEST(edit->text() + other.text(), "typed");
+        QTEST(int(exits.count()), "exits");
+    }
 
-void TestGuiCentral::endsWithReceiver()
-{
-    MainWindow main;
-    QVERIFY(main.show());
-    auto* doomed = new Receiver(&main.window);
-    const int doomedId = addHotKey(doomed, Qt::Key_F3, 0);
-    const int keptId = addHotKey(main.receiver, Qt::Key_F3, 0);
-    delete doomed;
-    QVERIFY(!isRegistered(doomedId));
-    QVERIFY(isRegistered(keptId));
-    QTest::keyClick(main.edit, Qt::Key_F3);
-    QCOMPARE(main.receiver->ids, QList<int> { keptId });
-
-    delete main.receiver;
-    QVERIFY(!isRegistered(keptId));
-}
-
-void TestGuiCentral::windowScope_data()
-{
-    QTest::addColumn<bool>("applicationWide");
-    QTest::addColumn<bool>("inOwnWindow");
-    QTest::addColumn<int>("calls");
-    QTest::newRow("wide, own window") << true << true << 1;
-    QTest::newRow("wide, other window") << true << false << 1;
-    QTest::newRow("local, own window") << false << true << 1;
-    QTest::newRow("local, other window") << false << false << 0;
-}
-
-void TestGuiCentral::windowScope()
-{
-    QFETCH(bool, applicationWide);
-    QFETCH(bool, inOwnWindow);
-    QFETCH(int, calls);
-
-    MainWindow main;
-    QVERIFY(main.show());
-    QLineEdit other;
-    other.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&other));
-    addHotKey(main.receiver, Qt::Key_F5, 0, applicationWide);
-
-    QWidget* target = inOwnWindow ? static_cast<QWidget*>(main.edit) : &other;
-    QApplication::setActiveWindow(target->window());
-    QVERIFY(QTest::qWaitForWindowActive(target->window()));
-    QTest::keyClick(target, Qt::Key_F5);
-    QCOMPARE(main.receiver->ids.size(), calls);
-}
+    // A key ends when it is removed or its receiver ends, and only that key.
+    void registrations()
+    {
+        auto* doomed = new Receiver;
+        Receiver kept;
+        addHotKey(doomed, "F1");
+        const int keptId = addHotKey(&kept, "F1");
+        QVERIFY(GuiCentral::Instance().RemoveHotKey(addHotKey(&kept, "F2")));
+        delete doomed;
+        QList<int> left;
+        for (const GuiCentral::HotKey& hotKey : GuiCentral::Instance().HotKeys())
+            left << hotKey.id;
+        QCOMPARE(left, QList<int> { keptId });
+    }
+};
 
 QTEST_MAIN(TestGuiCentral)
 #include "tst_guicentral.moc"

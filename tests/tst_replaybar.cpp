@@ -2,54 +2,40 @@
 
 #include <values/tree.h>
 #include <values/valueselection.h>
-#include <valuewidgets/vcbutton.h>
 #include <valuewidgets/vconeofbutton.h>
 
-#include <QMainWindow>
 #include <QtTest>
 
 // The replay bar and the value buttons it is made of.
 namespace {
-// Two-pixel pictures that differ in colour, for telling the looks apart.
-const char* const selectedXpm[] = { "2 1 1 1", "# c #000000", "##" };
-const char* const unselectedXpm[] = { "2 1 1 1", "w c #ffffff", "ww" };
-
 struct Recorder : IObserver
 {
     int changes = 0;
     void Update(Observable*, TChangeCode code) override { changes += code == CC_Changed; }
 };
 
-bool shows(const QAbstractButton& button, const char* const* xpm)
-{
-    const QImage expected = QImage(xpm).convertToFormat(QImage::Format_ARGB32);
-    return button.icon().pixmap(expected.size()).toImage().convertToFormat(QImage::Format_ARGB32)
-        == expected;
-}
-
 // The bar's pictures: a framed bar in the lowest rows, green inside while selected.
-bool showsGreen(const QAbstractButton& button)
+bool showsGreen(const QAbstractButton* button)
 {
-    return button.icon().pixmap(16, 16).toImage().pixel(8, 13) == qRgb(0, 255, 0);
+    return button->icon().pixmap(16, 16).toImage().pixel(8, 13) == qRgb(0, 255, 0);
 }
 
-// A selection of `items` at `prefix`/`name`, with the item at `current` selected.
+// A selection of `items` at `prefix`/`name`, nothing selected.
 values::ValueSelection* addSelection(
-    const QString& prefix, const QString& name, const QStringList& items, int current = 0)
+    const QString& prefix, const QString& name, const QStringList& items)
 {
     auto* selection = new values::ValueSelection(name);
     for (int i = 0; i < items.size(); ++i)
         selection->AddItem(new values::SelectionItem(items[i], 0.0, i));
-    selection->SelectIndex(current);
     return values::Tree::Instance()->AddValue(prefix, selection) ? selection : nullptr;
 }
 
-QList<VCButton*> enabledButtons(const CReplayBar& bar)
+QStringList enabledButtons(const CReplayBar& bar)
 {
-    QList<VCButton*> enabled;
+    QStringList enabled;
     for (VCButton* button : bar.findChildren<VCButton*>()) {
         if (button->isEnabled())
-            enabled << button;
+            enabled << button->objectName();
     }
     return enabled;
 }
@@ -59,171 +45,87 @@ class TestReplayBar : public QObject
 {
     Q_OBJECT
     int m_count = 0;
-    QString freshName() { return QStringLiteral("v%1").arg(++m_count); }
+    QString freshPrefix() { return QStringLiteral("/Replay%1").arg(++m_count); }
 
 private slots:
-    void initTestCase()
-    {
-        // The engine's side: the values the bar binds to, under a prefix and without one.
-        for (const QString& prefix : { QStringLiteral("/Replay"), QString() }) {
-            for (const char* name : { "gbegin", "sbkwd", "sfwd", "gend" })
-                QVERIFY(addSelection(prefix, name, { "GO" }));
-            QVERIFY(addSelection(prefix, "modi", { "STOP", "PLAY", "FPLAY" }));
-            for (const char* name : { "wrap", "autoplay", "peakhold", "leveldetect" })
-                QVERIFY(addSelection(prefix, name, { "OFF", "ON" }));
-        }
-    }
-
     // The value paths and items are the contract with the engine, the index the host's.
     void buttons_data()
     {
         QTest::addColumn<int>("index");
         QTest::addColumn<QString>("path");
-        QTest::addColumn<QString>("item"); // empty for a push button
-        QTest::addColumn<QString>("other");
-        const auto row = [](const char* name, int index, const char* path, const char* item,
-                             const char* other) {
-            QTest::newRow(name) << index << QStringLiteral("/Replay/") + path << item << other;
+        // After each of three clicks, the first while disabled: the value's item, "+" when the
+        // button shows it selected, and the changes its observers heard.
+        QTest::addColumn<QString>("clicks");
+        const auto row = [](const char* name, int index, const char* path, const char* clicks) {
+            QTest::newRow(name) << index << QString(path) << QString(clicks);
         };
-        row("Goto Begin", 1, "gbegin", "", "");
-        row("Play", 2, "modi", "PLAY", "STOP");
-        row("Goto End", 3, "gend", "", "");
-        row("Fast Play", 4, "modi", "FPLAY", "STOP");
-        row("Stop", 5, "modi", "STOP", "STOP"); // pressed again, the replay stays stopped
-        row("Wrap to Begin", 6, "wrap", "ON", "OFF");
-        row("Auto Play", 7, "autoplay", "ON", "OFF");
-        row("Step Forward", 8, "sfwd", "", "");
-        row("Step Rewind", 9, "sbkwd", "", "");
-        row("Peak Hold", 10, "peakhold", "ON", "OFF");
-        row("Level Detect", 11, "leveldetect", "ON", "OFF");
+        // A push button selects the first item when none is current, else announces it again.
+        row("Goto Begin", 1, "gbegin", "0 GO1 GO2");
+        row("Play", 2, "modi", "0 PLAY+1 STOP2");
+        row("Goto End", 3, "gend", "0 GO1 GO2");
+        row("Fast Play", 4, "modi", "0 FPLAY+1 STOP2");
+        row("Stop", 5, "modi", "0 STOP+1 STOP+1"); // pressed again, the replay stays stopped
+        row("Wrap to Begin", 6, "wrap", "0 ON+1 OFF2");
+        row("Auto Play", 7, "autoplay", "0 ON+1 OFF2");
+        row("Step Forward", 8, "sfwd", "0 GO1 GO2");
+        row("Step Rewind", 9, "sbkwd", "0 GO1 GO2");
+        row("Peak Hold", 10, "peakhold", "0 ON+1 OFF2");
+        row("Level Detect", 11, "leveldetect", "0 ON+1 OFF2");
     }
     void buttons()
     {
         QFETCH(int, index);
         QFETCH(QString, path);
-        QFETCH(QString, item);
-        QFETCH(QString, other);
-        // A prefix ending in "/" gives a doubled slash, which the tree reads as one.
-        for (const QString& prefix : { QStringLiteral("/Replay"), QStringLiteral("/Replay/") }) {
-            CReplayBar bar(nullptr, "Replay", prefix);
-            auto* button = bar.findChild<VCButton*>(QString::fromUtf8(QTest::currentDataTag()));
-            QVERIFY(button && button->GetValueSelection());
-            values::ValueSelection* value = button->GetValueSelection();
-            QCOMPARE(value->GetPath(), path);
-            auto* oneOf = qobject_cast<VCOneOfButton*>(button);
-            QCOMPARE(oneOf ? oneOf->GetItem() + '|' + oneOf->GetOtherItem() : QString(),
-                item.isEmpty() ? QString() : item + '|' + other);
-
-            QVERIFY(enabledButtons(bar).isEmpty());
-            bar.enableButton(index, true);
-            QCOMPARE(enabledButtons(bar), QList<VCButton*> { button });
-            value->SelectIndex(0);
-            QCOMPARE(showsGreen(*button), oneOf && item == value->GetStringValue());
-            button->click();
-            QCOMPARE(value->GetStringValue(), oneOf ? item : QStringLiteral("GO"));
-            QCOMPARE(showsGreen(*button), bool(oneOf));
-            button->click();
-            QCOMPARE(value->GetStringValue(), oneOf ? other : QStringLiteral("GO"));
-            QCOMPARE(showsGreen(*button), oneOf && item == other);
-            value->SelectIndex(0);
-        }
-    }
-
-    void defaultsAndDock()
-    {
-        QMainWindow window;
-        CReplayBar bar(&window);
-        QCOMPARE(bar.findChild<VCButton*>("Goto Begin")->GetValueSelection()->GetPath(),
-            QStringLiteral("/gbegin"));
-        bar.enableButton(0, true);
-        bar.enableButton(12, true);
-        QVERIFY(enabledButtons(bar).isEmpty());
-        bar.enable(true);
-        QCOMPARE(enabledButtons(bar).size(), 11);
-        bar.addDockWindow(Qt::LeftDockWidgetArea, true);
-        QCOMPARE(window.toolBarArea(&bar), Qt::TopToolBarArea);
-    }
-
-    // A press on a button bound to "ON"/"OFF"; the bar's rows press one-of buttons further.
-    void press_data()
-    {
-        QTest::addColumn<bool>("oneOf"); // a one-of button for "ON" (else "OFF"), or a push button
-        QTest::addColumn<int>("current"); // the index selected before; -1 for none
-        QTest::addColumn<bool>("enabled");
-        QTest::addColumn<QString>("after");
-        QTest::addColumn<int>("changes");
-        QTest::newRow("push: current item is announced again") << false << 1 << true << "OFF" << 1;
-        QTest::newRow("push: nothing current selects the first")
-            << false << -1 << true << "ON" << 1;
-        QTest::newRow("push: disabled ignores the press") << false << 1 << false << "OFF" << 0;
-        QTest::newRow("one of: nothing current") << true << -1 << true << "ON" << 1;
-        QTest::newRow("one of: disabled") << true << 1 << false << "OFF" << 0;
-    }
-    void press()
-    {
-        QFETCH(bool, oneOf);
-        QFETCH(int, current);
-        QFETCH(bool, enabled);
-        values::ValueSelection* value
-            = addSelection("/Widgets", freshName(), { "ON", "OFF" }, current);
+        const QString name = QString::fromUtf8(QTest::currentDataTag());
+        const QString prefix = freshPrefix();
+        values::ValueSelection* value = addSelection(prefix, path,
+            name.startsWith("Goto") || name.startsWith("Step")
+                ? QStringList { "GO" }
+                : QStringList { "STOP", "PLAY", "FPLAY", "OFF", "ON" });
         Recorder recorder;
         value->AddObserver(&recorder);
-        VCOneOfButton switcher(QString(), nullptr, selectedXpm, unselectedXpm);
-        VCButton push;
-        VCButton& button = oneOf ? switcher : push;
-        QVERIFY(oneOf ? switcher.SetSelection_ValuePath(value->GetPath(), "ON", "OFF")
-                      : push.SetValueSelection_ValuePath(value->GetPath()));
-        button.setEnabled(enabled);
-        QTest::mouseClick(&button, Qt::LeftButton);
-        QTEST(value->GetStringValue(), "after");
-        QTEST(recorder.changes, "changes");
-        QCOMPARE(shows(switcher, selectedXpm), oneOf && value->GetStringValue() == "ON");
-        value->DeleteObserver(&recorder);
+        CReplayBar bar(nullptr, "Replay", prefix);
+        VCButton* button = bar.findChild<VCButton*>(name);
+        QVERIFY(button && button->GetValueSelection() == value);
+        QCOMPARE(button->iconSize(), QSize(16, 16)); // the smaller of its two pictures
+        bar.enableButton(0, true); // indices outside 1 to 11 do nothing
+        bar.enableButton(12, true);
+        QStringList clicks;
+        for (int click = 0; click < 3; ++click) {
+            bar.enableButton(index, click > 0);
+            QCOMPARE(enabledButtons(bar), click ? QStringList { name } : QStringList());
+            button->click();
+            clicks << value->GetStringValue() + (showsGreen(button) ? "+" : "")
+                    + QString::number(recorder.changes);
+        }
+        QTEST(clicks.join(' '), "clicks");
+        bar.enable(true);
+        QCOMPARE(enabledButtons(bar).size(), 11);
+        // The button lets go of a value that ends, and shows it unselected.
+        QVERIFY(values::Tree::Instance()->RemoveValue(value->GetPath()));
+        QVERIFY(!button->GetValueSelection() && !showsGreen(button));
+        button->click(); // must not touch the ended value
     }
 
-    // The button observes only the value it is bound to, and lets go of one that ends.
+    // A button observes only the value it is bound to, until it ends itself.
     void binding()
     {
-        values::ValueSelection* first = addSelection("/Widgets", freshName(), { "ON", "OFF" });
-        values::ValueSelection* second = addSelection("/Widgets", freshName(), { "ON", "OFF" });
+        const QString prefix = freshPrefix();
+        values::ValueSelection* wrap = addSelection(prefix, "wrap", { "OFF", "ON" });
+        values::ValueSelection* other = addSelection(prefix, "other", { "OFF", "ON" });
+        QVERIFY(wrap->Select("ON") && other->Select("OFF"));
         {
-            VCButton button;
-            button.SetValueSelection_ValuePath(first->GetPath());
-            QVERIFY(!button.SetValueSelection_ValuePath(QStringLiteral("/Widgets/missing")));
-            QCOMPARE(first->ObserverCount(), 0);
-            button.SetValueSelection_ValuePath(first->GetPath());
+            CReplayBar bar(nullptr, "Replay", prefix);
+            auto* button = bar.findChild<VCOneOfButton*>("Wrap to Begin");
+            QVERIFY(showsGreen(button));
+            QVERIFY(!button->SetValueSelection_ValuePath(prefix + "/missing"));
+            QVERIFY(!showsGreen(button) && wrap->ObserverCount() == 0);
+            button->SetSelection_ValuePath(prefix + "/wrap", "ON", "OFF");
+            button->SetSelection_ValuePath(prefix + "/other", "OFF", "ON");
+            QVERIFY(showsGreen(button)); // compared with the new items
+            QCOMPARE(wrap->ObserverCount() + other->ObserverCount(), 1);
         }
-        QCOMPARE(first->ObserverCount(), 0);
-
-        VCOneOfButton button(QString(), nullptr, selectedXpm, unselectedXpm);
-        QVERIFY(shows(button, unselectedXpm)); // unbound
-        button.SetSelection_ValuePath(first->GetPath(), "ON", "OFF");
-        QVERIFY(shows(button, selectedXpm));
-        button.SetSelection_ValuePath(second->GetPath(), "ON", "OFF");
-        QCOMPARE(first->ObserverCount() + second->ObserverCount(), 1);
-        QVERIFY(values::Tree::Instance()->RemoveValue(second->GetPath()));
-        QVERIFY(!button.GetValueSelection());
-        QVERIFY(shows(button, unselectedXpm));
-        button.click(); // must not touch the deleted value
-    }
-
-    void picturesOfSeveralSizes()
-    {
-        values::ValueSelection* value = addSelection("/Widgets", freshName(), { "ON", "OFF" });
-        VCOneOfButton button(QString(), nullptr, selectedXpm, unselectedXpm);
-        button.SetSelection_ValuePath(value->GetPath(), "ON", "OFF");
-        // The larger size first: the button must pick the smallest, not the first. The new
-        // pictures swap the looks, so that the old ones cannot pass for them.
-        QPixmap large(8, 4);
-        large.fill(Qt::red);
-        QIcon selected(large), unselected(large);
-        selected.addPixmap(QPixmap(unselectedXpm));
-        unselected.addPixmap(QPixmap(selectedXpm));
-        button.SetPictures(selected, unselected);
-        QCOMPARE(button.iconSize(), QSize(2, 1));
-        QVERIFY(shows(button, unselectedXpm));
-        value->Select(QStringLiteral("OFF"));
-        QVERIFY(shows(button, selectedXpm));
+        QCOMPARE(other->ObserverCount(), 0);
     }
 };
 
