@@ -18,7 +18,6 @@ public:
     int loads = 0;
     QVector<Recording2::CSweep> sweeps;
 
-protected:
     bool load(const QString& fileName, const QString& displayName, bool isLocal) override
     {
         Recording2::CHeaderData header;
@@ -27,15 +26,6 @@ protected:
         return true;
     }
 };
-
-// The resident size in KiB, and the number of open descriptors.
-QPair<qint64, int> usage()
-{
-    const QByteArray status = fileBytes(QStringLiteral("/proc/self/status"));
-    const int at = status.indexOf("VmRSS:") + 6;
-    return { status.mid(at, status.indexOf("kB", at) - at).trimmed().toLongLong(),
-        QDir(QStringLiteral("/proc/self/fd")).entryList(QDir::Files | QDir::System).size() };
-}
 } // namespace
 
 class TestSoak : public QObject
@@ -60,21 +50,23 @@ private slots:
             QVERIFY(Recording2::WriteRecording(path, header, sweeps));
             frame.updateRecentFiles(path);
         }
-        const QList<QAction*> entries = frame.m_fileMenu->actions().mid(frame.m_firstRecentId);
         // No box is expected: one that comes (a file taken for in use, say by a descriptor the
         // frame leaked) is rejected and ends the run at once instead of waiting for an answer.
         ModalAnswer unexpected(QList<ModalAnswer::Answer>(), 3600 * 1000);
+        // The resident size in KiB and the number of open descriptors after `count` opens.
         const auto openMany = [&](int count) {
             for (int i = 0; i < count && !unexpected.seen(); ++i)
-                entries.at(i % 9)->trigger();
+                frame.m_fileMenu->actions().at(frame.m_firstRecentId + i % 9)->trigger();
             QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+            const QByteArray status = fileBytes(QStringLiteral("/proc/self/status"));
+            const int at = status.indexOf("VmRSS:") + 6;
+            return qMakePair(status.mid(at, status.indexOf("kB", at) - at).trimmed().toLongLong(),
+                QDir(QStringLiteral("/proc/self/fd")).entryList(QDir::Files | QDir::System).size());
         };
-        openMany(100); // warm-up: caches and pools reach their size
-        const QPair<qint64, int> before = usage();
-        openMany(1000);
-        const QPair<qint64, int> after = usage();
-        const SeenDialog box = unexpected.dialog();
-        QVERIFY2(!unexpected.seen(), qPrintable(box.title + ": " + box.text));
+        const auto before = openMany(100); // warm-up: caches and pools reach their size
+        const auto after = openMany(1000);
+        QVERIFY2(!unexpected.seen(),
+            qPrintable(unexpected.dialog().title + ": " + unexpected.dialog().text));
         QCOMPARE(frame.loads, 1100);
         QCOMPARE(after.second, before.second);
 #if defined(__SANITIZE_ADDRESS__)
