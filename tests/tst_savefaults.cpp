@@ -61,22 +61,19 @@ private slots:
         QTest::addColumn<QString>("existing"); // in the destination folder before
         QTest::addColumn<int>("fault");
         QTest::addColumn<QString>("struck"); // the extension of the file the fault strikes
-        QTest::newRow("typed extension dropped") << "copy.txt"
-                                                 << "" << int(None) << "";
-        QTest::newRow("existing companion kept") << "half.rec"
-                                                 << "half.avl" << int(None) << "";
-        QTest::newRow("onto the current recording") << "run.rec"
-                                                    << "" << int(None) << "";
-        QTest::newRow("companion larger than the room left")
-            << "copy.rec"
-            << "" << int(DestinationFull) << ".avl";
-        QTest::newRow("recording name taken meanwhile") << "copy.rec"
-                                                        << "" << int(DestinationAppears) << ".rec";
+        const auto row = [](const char* tag, const char* typed, Fault fault, const char* struck,
+                             const char* existing = "") {
+            QTest::newRow(tag) << QString(typed) << QString(existing) << int(fault)
+                               << QString(struck);
+        };
+        row("existing companion kept", "half.rec", None, "", "half.avl");
+        row("onto the current recording", "run.rec", None, "");
+        row("companion larger than the room left, typed extension", "copy.txt", DestinationFull,
+            ".avl");
+        row("recording name taken meanwhile", "copy.rec", DestinationAppears, ".rec");
         // The open descriptor still reaches the whole file: the copy is complete.
-        QTest::newRow("recording deleted meanwhile") << "copy.rec"
-                                                     << "" << int(SourceUnlinked) << ".rec";
-        QTest::newRow("recording cut short meanwhile") << "copy.rec"
-                                                       << "" << int(SourceTruncated) << ".rec";
+        row("recording deleted meanwhile", "copy.rec", SourceUnlinked, ".rec");
+        row("recording cut short meanwhile", "copy.rec", SourceTruncated, ".rec");
     }
     void saveAs()
     {
