@@ -301,6 +301,7 @@ private slots:
         row("dialog", "a.rec", "cancel", "", "D");
         row("dialog", "ro.rec", "read-only", "Yes", "~");
         row("drop", "held.rec", "held", "Yes");
+        row("drop", "gone.rec", "vanishes", "OK");
         row("drop", ".", "refused"); // the folder
         row("drop", "http://example.org/a.rec", "refused");
         row("recent", "gone.rec", "vanishes", "OK");
@@ -373,6 +374,8 @@ private slots:
             QApplication::sendEvent(frame.get(), &drop);
             QCOMPARE(QString::number(enter.isAccepted()) + QString::number(drop.isAccepted()),
                 situation == "refused" ? "00" : "11");
+            if (situation == "vanishes")
+                QFile::remove(file);
             QCoreApplication::processEvents(); // the open runs after the drop has ended
         }
         QFile::setPermissions(file, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
