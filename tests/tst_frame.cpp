@@ -177,9 +177,10 @@ private slots:
         QVERIFY(hasDefaultLayout(*frame));
         // Folders typed by a person read as they are; a gap leaves no hole; Files10 is not read.
         QCOMPARE(frame->m_recordingPath + '|' + frame->m_reportPath + '|' + frame->m_fileOpenPath
-                + '|' + frame->m_settings->recentFiles().join(','),
-            "D:\\Rec|/rep|file:D:/Rec|1,3");
-        // Both bars move: the stored state finds them by their object names.
+                + '|' + frame->m_settings->recentFiles().join(',') + '|'
+                + frame->m_mainToolBar->objectName(), // what a stored window state finds it by
+            "D:\\Rec|/rep|file:D:/Rec|1,3|File Operations");
+        // Both bars move.
         frame->setGeometry(geometry);
         frame->addToolBar(Qt::LeftToolBarArea, frame->replayBar);
         frame->addToolBar(Qt::BottomToolBarArea, frame->m_mainToolBar);
