@@ -1,6 +1,6 @@
-// The frame as a front end builds on it: bars, menus and hot keys, what it stores through real
-// files, opening files (in use by real processes, dropped, recent, from a stalled archive), and
-// the binary interface front ends are built against.
+// The frame as a front end builds on it: hot keys, what it stores through real files, opening
+// files (in use by real processes, dropped, recent, from a stalled archive, a thousand times),
+// and the binary interface front ends are built against.
 
 #include "holdfile.h"
 #include "httpserver.h"
@@ -8,8 +8,7 @@
 #include "testenvironment.h"
 #include "testframe.h"
 
-#include <startup/cfgcenter.h>
-#include <tevbase/errorhandler.h>
+#include <recording/recfile.h>
 #include <values/tree.h>
 #include <values/valueselection.h>
 
@@ -18,71 +17,47 @@
 #include <QMimeData>
 #include <QScreen>
 #include <QSplitter>
-#include <QStatusBar>
-#include <QTableWidget>
 #include <QtTest>
 
-#include <cpersistant.h>
-#include <cpersistantstringlist.h>
 #include <creplaybar.h>
 #include <csettings.h>
 #include <cstring>
 
 namespace {
-// Records its loads ("<file>|<display name>|<is local>"), the names "FileName" announced and its
-// hot keys; with a replay bar docked where front ends put it.
+// Records its loads ("<file>|<display name>|<is local>") and reads every sweep as a viewer does,
+// keeping them until the next load; with a replay bar docked where front ends put it.
 class Frame : public TestFrame
 {
 public:
     using TestFrame::TestFrame;
-    bool withReplayBar = false;
     CReplayBar* replayBar = nullptr;
-    QStringList loads, announced;
-    QList<QPair<int, bool>> hotKeys;
+    QStringList loads;
+    QVector<Recording2::CSweep> sweeps;
 
     void insertMainBar() override
     {
-        if (withReplayBar) {
-            replayBar = new CReplayBar(this, "Replay Operations", "/Replay");
-            replayBar->setObjectName(QStringLiteral("Replay Operations")); // for the stored state
-            replayBar->addDockWindow();
-        }
-    }
-    bool onHotKey(int id) override
-    {
-        hotKeys << qMakePair(id, TestFrame::onHotKey(id));
-        return hotKeys.last().second;
-    }
-    void Update(Observable* observable, TChangeCode code) override
-    {
-        if (observable == m_fileName && code == CC_Changed)
-            announced << m_fileName->GetValue();
-        TestFrame::Update(observable, code);
+        replayBar = new CReplayBar(this, "Replay Operations", "/Replay");
+        replayBar->setObjectName(QStringLiteral("Replay Operations")); // for the stored state
+        replayBar->addDockWindow();
     }
     bool load(const QString& fileName, const QString& displayName, bool isLocal) override
     {
         loads << fileName + '|' + displayName + '|' + QString::number(isLocal);
+        Recording2::CHeaderData header;
+        Recording2::ReadSweeps(fileName, header, sweeps);
         TestFrame::load(fileName, displayName, isLocal); // the title
         return true;
     }
     using TestFrame::save;
 };
 
-QString texts(const QList<QAction*>& actions)
+QString recentEntries(const TestFrame& frame)
 {
     QStringList result;
-    for (QAction* action : actions)
-        result << (action->isSeparator() ? QStringLiteral("|")
-                                         : action->text() + (action->isEnabled() ? "" : "-"));
+    for (QAction* action : frame.m_fileMenu->actions().mid(frame.m_firstRecentId))
+        result << action->text();
     return result.join(',');
 }
-
-void writeFile(const QString& path, const QByteArray& data = "recording")
-{
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(data) == data.size());
-}
-
 } // namespace
 
 class TestFrameMainWnd : public QObject
@@ -94,7 +69,6 @@ class TestFrameMainWnd : public QObject
     int m_roots = 0;
 
     QString path(const QString& name) const { return m_files.filePath(name); }
-    static values::Tree& tree() { return *values::Tree::Instance(); }
     static QRect available() { return QGuiApplication::primaryScreen()->availableGeometry(); }
     static bool hasDefaultLayout(Frame& frame)
     {
@@ -121,53 +95,8 @@ private slots:
         QVERIFY(QDir().mkpath(m_files.path()));
         QDir::setCurrent(m_files.path()); // where relative names lead
     }
-    void cleanup() { m_config.reset(); }
+    void cleanup() { m_config.reset(); } // before the next one, which takes its place
 
-    // Each hook's item in its place; disabled ("-") by enableFileMenu(false) are exactly Open,
-    // Exit and the recent entries, not an entry without data or repeating the first entry's id;
-    // the help entry follows the configured help file.
-    void barsAndMenus_data()
-    {
-        QTest::addColumn<bool>("hooks");
-        QTest::addColumn<QString>("helpFile");
-        QTest::addColumn<QString>("bars"); // tool bar / File menu / Help menu / menu bar
-        const QString plain = "&Open File-,&Save as file...,| / &Open File-,&Save as file...,|,"
-                              "Exit-,&1 /a-,no data,same id / Help Contents- / File,|,&Help";
-        QTest::newRow("no help file") << false << QString() << plain;
-        QTest::newRow("missing help file") << false << "/nonexistent/help.html" << plain;
-        QTest::newRow("an item in every hook, help file")
-            << true << "help.html"
-            << "&Open File-,&Save as file...,insertMainToolBarItems,|,insertMainBar,"
-               "insertMainBarHelpText / &Open File-,&Save as file...,insertFileMenuItems,|,Exit-,"
-               "&1 /a-,no data,same id / Help Contents / File,insertMenus,|,&Help";
-    }
-    void barsAndMenus()
-    {
-        QFETCH(bool, hooks);
-        QFETCH(QString, helpFile);
-        QFETCH(QString, bars);
-        if (helpFile == "help.html")
-            writeFile(helpFile = m_config->path() + "/help.html");
-        m_config->writeIni(QStringLiteral("frontend"), "HelpFile=" + helpFile.toUtf8() + "\n");
-        TestFrame frame;
-        frame.addHookItems = hooks;
-        frame.initialize(false);
-        frame.updateRecentFiles(QStringLiteral("/a"));
-        frame.m_fileMenu->addAction(QStringLiteral("no data"));
-        frame.m_fileMenu->addAction(QStringLiteral("same id"))->setData(frame.m_firstRecentId);
-        frame.m_saveAsAction->setEnabled(true);
-        frame.enableFileMenu(false);
-        QCOMPARE(texts(frame.m_mainToolBar->actions()) + " / " + texts(frame.m_fileMenu->actions())
-                + " / " + texts(frame.menuBar()->actions().last()->menu()->actions().mid(0, 1))
-                + " / " + texts(frame.menuBar()->actions()),
-            bars);
-        // A stored window state finds the bar by this name.
-        QCOMPARE(frame.m_mainToolBar->objectName(), QStringLiteral("File Operations"));
-        // The two appended actions take places of the nine entries.
-        frame.m_settings->recentFiles() += QStringLiteral("/b /c /d /e /f /g /h").split(' ');
-        frame.updateRecentFilesMenu();
-        QCOMPARE(frame.m_fileMenu->actions().size(), frame.m_firstRecentId + 9);
-    }
     // Hot keys pressed on a shown window: F1 shows the list; the others go on to Qt.
     void hotKeys()
     {
@@ -181,14 +110,9 @@ private slots:
         QPointer<Frame> guard(frame);
         QSignalSpy exits(frame->m_exitAction, &QAction::triggered);
         // F1 as a keyboard sends it: released while the list is open, which Escape closes.
-        int listed = 0;
-        KeyScript f1(frame, { "+F1", "-F1", "look", "+Esc", "-Esc" }, [&](const QString&) {
-            listed = QApplication::activeModalWidget()->findChild<QTableWidget*>()->rowCount();
-        });
+        KeyScript f1(frame, { "+F1", "-F1", "+Esc", "-Esc" });
         QTRY_VERIFY(f1.finished());
         QCOMPARE(f1.dialogTitles(), QStringList { "Hotkeys" });
-        QVERIFY(listed >= 4);
-        QCOMPARE(frame->hotKeys, (QList<QPair<int, bool>> { { frame->m_helpHotKeyId, true } }));
         QTest::keyClick(edit, Qt::Key_F1, Qt::ShiftModifier);
         QTest::keyClick(edit, Qt::Key_Space);
         QCOMPARE(edit->text() + QString::number(exits.count()), QStringLiteral(" 0"));
@@ -208,66 +132,59 @@ private slots:
     {
         QTest::addColumn<QByteArray>("layout"); // stored before the first start
         QTest::addColumn<QRect>("geometry");
-        QTest::addColumn<QString>("window"); // "maximized"; "forgetful": layout memory off
-        QTest::addColumn<int>("barArea");
         QTest::addColumn<QStringList>("added");
         QTest::addColumn<QStringList>("kept");
+        // Where the second start puts the window and its bars (1 left, 4 top, 8 bottom); "default"
+        // rows start it with the layout memory off, "maximized" ones leave it maximized.
+        QTest::addColumn<QString>("placed");
         QMainWindow other;
         other.addToolBar(QStringLiteral("Other Bar"))->setObjectName(QStringLiteral("Other Bar"));
         const QByteArray foreign = "WindowState=" + other.saveState(1).toBase64();
         const QByteArray random = "Geometry=3q2+7wABAgMEBQYHCAkKCwwNDg8=\nWindowState=%%%";
-        const QRect moved(40, 50, 500, 300);
-        const int top = Qt::TopToolBarArea, left = Qt::LeftToolBarArea;
-        const int bottom = Qt::BottomToolBarArea;
         const QString abs = path("rel.rec");
         QStringList ten;
         for (int i = 0; i < 10; ++i)
             ten << path(QStringLiteral("%1.rec").arg(i));
-        const QStringList archive { "mirel:/a/b.rec", "MIREL:c.rec" };
-        const QStringList odd { "two\nlines.rec", QString::fromUtf8("bad\xff.rec") };
-        QTest::newRow("relative name") << QByteArray() << moved << "" << top
-                                       << QStringList { "rel.rec" } << QStringList { abs };
-        QTest::newRow("relative and absolute name, bar left, over random bytes")
-            << random << QRect(10, 20, 600, 400) << "" << left
-            << QStringList { "rel.rec", abs, "./rel.rec" } << QStringList { abs };
+        const QStringList odd { "mirel:/a/b.rec", "MIREL:c.rec", "two\nlines.rec",
+            QString::fromUtf8("bad\xff.rec") };
+        QTest::newRow("relative and absolute name, over random bytes")
+            << random << QRect(10, 20, 600, 400) << QStringList { "rel.rec", abs, "./rel.rec" }
+            << QStringList { abs } << "as stored 18";
         QTest::newRow("listed name, maximized, over the state of another front end")
-            << foreign << QRect(30, 30, 400, 300) << "maximized" << bottom
-            << QStringList { ten[0], ten[1], ten[0] } << QStringList(ten.mid(0, 2));
+            << foreign << QRect(30, 30, 400, 300) << QStringList { ten[0], ten[1], ten[0] }
+            << QStringList(ten.mid(0, 2)) << "maximized 18";
         // A monitor that was unplugged: the window comes back onto the primary screen.
         QTest::newRow("tenth name, on no screen any more, over a geometry not in base64")
-            << QByteArray("Geometry=not base64!") << QRect(9000, 7000, 400, 300) << "" << bottom
-            << ten << QStringList(ten.mid(1));
-        QTest::newRow("archive names, layout memory off")
-            << QByteArray() << moved << "forgetful" << left << archive << archive;
-        QTest::newRow("newline and invalid UTF-8 in names")
-            << QByteArray() << moved << "" << top << odd
-            << QStringList { path(odd[0]), path(odd[1]) };
-        QTest::newRow("no names left")
-            << QByteArray() << moved << "" << top << QStringList() << QStringList();
+            << QByteArray("Geometry=not base64!") << QRect(9000, 7000, 400, 300) << ten
+            << QStringList(ten.mid(1)) << "on screen 18";
+        QTest::newRow("archive names, newline and invalid UTF-8, layout memory off")
+            << QByteArray() << QRect(40, 50, 500, 300) << odd
+            << QStringList(odd.mid(0, 2) << path(odd[2]) << path(odd[3])) << "default 44";
     }
     void storedThroughAFile()
     {
         QFETCH(QByteArray, layout);
         QFETCH(QRect, geometry);
-        QFETCH(QString, window);
-        QFETCH(int, barArea);
         QFETCH(QStringList, added);
         QFETCH(QStringList, kept);
+        QFETCH(QString, placed);
         m_config->writeIni(QStringLiteral("tst_frame"),
             "[Settings]\nFiles1=1\nFiles2=\nFiles3=3\nFiles10=10\n" + layout + "\n");
         m_config->writeIni(QStringLiteral("frontend"), "RecordingPath=D:\\Rec\nReportPath=/rep\n");
         QPointer<Frame> frame = new Frame(QStringLiteral("App"));
-        frame->withReplayBar = true;
         frame->initialize(true);
         QVERIFY(QTest::qWaitForWindowExposed(frame));
         QVERIFY(hasDefaultLayout(*frame));
         // Folders typed by a person read as they are; a gap leaves no hole; Files10 is not read.
         QCOMPARE(frame->m_recordingPath + '|' + frame->m_reportPath + '|' + frame->m_fileOpenPath
-                + '|' + frame->m_settings->recentFiles().join(','),
-            "D:\\Rec|/rep|file:D:/Rec|1,3");
+                + '|' + frame->m_settings->recentFiles().join(',') + '|'
+                + frame->m_mainToolBar->objectName(), // what a stored window state finds it by
+            "D:\\Rec|/rep|file:D:/Rec|1,3|File Operations");
+        // Both bars move.
         frame->setGeometry(geometry);
-        frame->addToolBar(Qt::ToolBarArea(barArea), frame->replayBar);
-        if (window == "maximized")
+        frame->addToolBar(Qt::LeftToolBarArea, frame->replayBar);
+        frame->addToolBar(Qt::BottomToolBarArea, frame->m_mainToolBar);
+        if (placed.startsWith("maximized"))
             frame->showMaximized();
         frame->m_fileOpenPath = QStringLiteral("/chosen/folder");
         frame->m_settings->recentFiles().clear();
@@ -289,113 +206,28 @@ private slots:
         QCOMPARE(file.split('\n').filter(keys).size(), 3);
 
         Frame again(QStringLiteral("App"));
-        again.withReplayBar = true;
-        again.setRememberLayout(window != "forgetful");
+        again.setRememberLayout(!placed.startsWith("default"));
         again.initialize(true);
         QVERIFY(QTest::qWaitForWindowExposed(&again));
         QStringList entries;
         for (int i = 0; i < kept.size(); ++i)
             entries << QStringLiteral("&%1 %2").arg(i + 1).arg(kept[i]);
-        QCOMPARE(again.m_fileOpenPath + ','
-                + texts(again.m_fileMenu->actions().mid(again.m_firstRecentId)),
+        QCOMPARE(again.m_fileOpenPath + ',' + recentEntries(again),
             "/chosen/folder," + entries.join(','));
         // An entry whose place left the list without a rebuild opens nothing.
         again.m_settings->recentFiles().clear();
-        if (!kept.isEmpty())
-            again.m_fileMenu->actions().last()->trigger();
+        again.m_fileMenu->actions().last()->trigger();
         QVERIFY(again.loads.isEmpty());
-        QCOMPARE(hasDefaultLayout(again), window == "forgetful");
-        if (window == "forgetful")
-            return;
-        QCOMPARE(again.isMaximized(), window == "maximized");
-        QCOMPARE(int(again.toolBarArea(again.replayBar)), barArea);
-        if (!available().intersects(geometry))
-            QVERIFY(available().intersects(again.frameGeometry()));
-        else if (window.isEmpty())
-            QCOMPARE(again.geometry(), geometry);
-    }
-
-    // A second frame of the root shares "FileLoaded" and "FileName", the set "On" stays and the
-    // name is reset; a frame lets go of a value taken from the tree; the other outlives both.
-    void frameValues()
-    {
-        // The slash between root and name is neither doubled nor missing.
-        for (const QString removed : { "FileName", "FileLoaded" }) {
-            const QString root = removed == "FileName" ? "/Recorder/" : "";
-            const QString prefix = root.isEmpty() ? "/" : root;
-            const QString kept = removed == "FileName" ? "FileLoaded" : "FileName";
-            {
-                TestFrame frame(QStringLiteral("App"), QString(), root);
-                frame.m_fileLoaded->Select(QStringLiteral("On"));
-                frame.m_fileName->SetValue(QStringLiteral("/rec/a.rec"));
-                TestFrame second(QStringLiteral("App"), QString(), root);
-                // An end notice of a value still in the tree changes nothing.
-                tree().Find<values::ValueBase>(prefix + removed)->NotifyObservers(CC_Ending);
-                QVERIFY(second.m_fileLoaded == frame.m_fileLoaded
-                    && second.m_fileName == frame.m_fileName);
-                QVERIFY(second.m_fileLoaded
-                    == tree().Find<values::ValueSelection>(prefix + "FileLoaded"));
-                QVERIFY(second.m_fileName == tree().Find<values::StringValue>(prefix + "FileName"));
-                QStringList seen { frame.m_fileLoaded->GetStringValue(),
-                    frame.m_fileName->GetValue() };
-                for (int i = 0; i < frame.m_fileLoaded->GetItemCount(); ++i)
-                    seen << frame.m_fileLoaded->GetItem(i)->GetName() + '='
-                            + QString::number(frame.m_fileLoaded->GetItem(i)->GetKey());
-                QCOMPARE(seen.join(','), "On,No File Loaded,On=1,Off=0");
-                QVERIFY(tree().RemoveValue(prefix + removed));
-                QCOMPARE(QString(second.m_fileName ? "FileName" : "")
-                        + (second.m_fileLoaded ? "FileLoaded" : ""),
-                    kept);
-            }
-            QCOMPARE(tree().Find<values::ValueBase>(prefix + kept)->ObserverCount(), 0);
-            QVERIFY(tree().RemoveValue(prefix + kept));
-        }
-    }
-
-    void valuesOfAnotherTypeAreNotUsed()
-    {
-        QVERIFY(
-            tree().AddValue("/OtherTypes", new values::StringValue(QStringLiteral("FileLoaded"))));
-        QVERIFY(
-            tree().AddValue("/OtherTypes", new values::ValueSelection(QStringLiteral("FileName"))));
-        ErrorHandler::Instance().SetFlags(ErrorHandler::Traces);
-        QTest::ignoreMessage(QtInfoMsg,
-            QRegularExpression(
-                "MEMORY LEAK! The value with the path '/OtherTypes/FileName' could not"));
-        TestFrame frame(QStringLiteral("App"), QString(), QStringLiteral("/OtherTypes"));
-        ErrorHandler::Instance().SetFlags(ErrorHandler::Assertions);
-        // The frame works on a "FileName" of its own that nobody else sees.
-        QVERIFY(!frame.m_fileLoaded && frame.m_fileName && frame.m_fileName->GetPath().isEmpty());
-        frame.initialize(false);
-    }
-
-    // A copied or assigned record stores its own members through a group of its own; destroying
-    // both must not free one group twice (the sanitizer build catches that). A list writes nine
-    // entries at most and reads by appending to what it holds.
-    void records()
-    {
-        auto original = std::make_unique<CSettings>(QStringLiteral("Original"), nullptr);
-        original->recentFiles() << QStringLiteral("shared");
-        CSettings copy(*original);
-        CSettings assigned(QStringLiteral("Other"), nullptr);
-        assigned = *original;
-        assigned = assigned;
-        copy.recentFiles() << QStringLiteral("copy only");
-        original.reset();
-        copy.write(QString());
-        assigned.persistant()->RestoreDefaults();
-        CSettings reread(QStringLiteral("Original"), nullptr);
-        reread.read(QString());
-        QCOMPARE(reread.recentFiles() + assigned.recentFiles() + copy.recentFiles(),
-            QStringLiteral("shared,copy only,shared,copy only").split(','));
-        QStringList list = QStringLiteral("1 2 3 4 5 6 7 8 9 10 11").split(' ');
-        std::unique_ptr<ICfg> cfg(
-            CfgCenter::CreateCfg(QStringLiteral("store"), ICfg::DefaultView, {}));
-        CPersistantStringList entry(&list, QStringLiteral("Files"), {});
-        entry.Write(cfg.get());
-        list = QStringList { "x" };
-        entry.Read(cfg.get());
-        QCOMPARE(list.join(' '), QStringLiteral("x 1 2 3 4 5 6 7 8 9"));
+        const QString seen = hasDefaultLayout(again)        ? "default"
+            : again.isMaximized()                           ? "maximized"
+            : again.geometry() == geometry                  ? "as stored"
+            : available().intersects(again.frameGeometry()) ? "on screen"
+                                                            : "lost";
+        QCOMPARE(QStringLiteral("%1 %2%3")
+                     .arg(seen)
+                     .arg(again.toolBarArea(again.replayBar))
+                     .arg(again.toolBarArea(again.m_mainToolBar)),
+            placed);
     }
 
     void metaObject()
@@ -413,11 +245,11 @@ private slots:
             "CFrameMainWnd 0 fileOpenRecent() slotLoad() slotSaveAs() slotQuit()");
         TestFrame frame;
         CFrameMainWnd* base = &frame;
-        QCOMPARE(base->qt_metacast("IObserver"), static_cast<void*>(static_cast<IObserver*>(base)));
-        QCOMPARE(base->qt_metacast("values::PersistantOwner"),
-            static_cast<void*>(static_cast<values::PersistantOwner*>(base)));
         QCOMPARE(
-            base->qt_metacast("QMainWindow"), static_cast<void*>(static_cast<QMainWindow*>(base)));
+            QList<void*>({ base->qt_metacast("IObserver"),
+                base->qt_metacast("values::PersistantOwner"), base->qt_metacast("QMainWindow") }),
+            QList<void*>({ static_cast<IObserver*>(base),
+                static_cast<values::PersistantOwner*>(base), static_cast<QMainWindow*>(base) }));
     }
 
     // Front ends are built against the order of the frame's virtual operations. With the Itanium
@@ -458,29 +290,21 @@ private slots:
         QTest::addColumn<QString>("name"); // in the files folder, or a URL
         QTest::addColumn<QString>("situation"); // free, cancel, vanishes, held, read-only, refused
         QTest::addColumn<QString>("answer"); // the button pressed in the box that follows
-        QTest::addColumn<int>("count");
+        // "~" the home folder, "D" the files folder.
+        QTest::addColumn<QString>("folders"); // where the open dialogs started
         const auto row = [](const char* how, const char* name, const char* situation,
-                             const char* answer = "", int count = 1) {
-            QTest::addRow("%s %s, %s %s (%d)", how, name, situation, answer, count)
+                             const char* answer = "", const char* folders = "") {
+            QTest::addRow("%s %s, %s %s", how, name, situation, answer)
                 << QString(how) << QString::fromUtf8(name) << QString(situation) << QString(answer)
-                << count;
+                << QString(folders);
         };
-        row("dialog", "a.rec", "free");
-        row("dialog", "50 % für %1.rec", "free");
-        row("dialog", "a.rec", "cancel");
-        row("dialog", "gone.rec", "vanishes", "OK");
-        row("dialog", "held.rec", "held", "No");
-        row("dialog", "held.rec", "held", "Escape");
-        row("dialog", "held.rec", "held", "Yes");
-        row("dialog", "ro.rec", "read-only", "Yes");
-        row("drop", "a.rec", "free");
-        row("drop", "a.rec", "free", "", 3);
-        row("drop", "gone.rec", "vanishes", "OK");
+        row("dialog", "50 % für %1.rec", "free", "", "~,D");
+        row("dialog", "a.rec", "cancel", "", "D");
+        row("dialog", "ro.rec", "read-only", "Yes", "~");
         row("drop", "held.rec", "held", "Yes");
+        row("drop", "gone.rec", "vanishes", "OK");
         row("drop", ".", "refused"); // the folder
-        row("drop", "none.rec", "refused");
         row("drop", "http://example.org/a.rec", "refused");
-        row("recent", "a.rec", "free");
         row("recent", "gone.rec", "vanishes", "OK");
         row("recent", "held.rec", "held", "No");
     }
@@ -490,11 +314,13 @@ private slots:
         QFETCH(QString, name);
         QFETCH(QString, situation);
         QFETCH(QString, answer);
-        QFETCH(int, count);
+        QFETCH(QString, folders);
         const QString file = name.contains(':') ? name : path(name);
         const bool loaded = situation == "free" || answer == "Yes";
-        if (situation != "refused")
-            writeFile(file);
+        if (situation != "refused") {
+            QFile data(file);
+            QVERIFY(data.open(QIODevice::WriteOnly) && data.write("recording") == 9);
+        }
         std::unique_ptr<HoldFile> holder;
         if (situation == "held")
             QVERIFY((holder = std::make_unique<HoldFile>(file, HoldFile::Read))->isHolding());
@@ -502,30 +328,32 @@ private slots:
             QFile::setPermissions(file, QFileDevice::ReadOwner | QFileDevice::ReadOther);
         auto frame = makeFrame();
         QVERIFY(!QFile::exists(m_config->iniPath(QStringLiteral("frontend")))); // read, not made
+        // The dialog starts in the stored folder when it exists, else in the home folder.
+        if (situation == "cancel")
+            frame->m_fileOpenPath = "file:" + m_files.path();
         const QString startPath = frame->m_fileOpenPath;
         // "ExtFileName" follows the opened file; one of another type is left alone.
-        auto* ext = new values::StringValue(QStringLiteral("ExtFileName"));
-        values::ValueBase* added = situation == "read-only" ? static_cast<values::ValueBase*>(
-                                       new values::ValueSelection(QStringLiteral("ExtFileName")))
-                                                            : ext;
-        QVERIFY(tree().AddValue(frame->m_valueRoot, added));
+        values::ValueBase* ext = situation == "read-only"
+            ? static_cast<values::ValueBase*>(
+                new values::ValueSelection(QStringLiteral("ExtFileName")))
+            : new values::StringValue(QStringLiteral("ExtFileName"));
+        QVERIFY(values::Tree::Instance()->AddValue(frame->m_valueRoot, ext));
         // "FileLoaded" follows every open, also a cancelled one.
         frame->m_fileLoaded->Select(QLatin1String(situation == "cancel" ? "On" : "Off"));
-        QList<ModalAnswer::Answer> answers;
-        if (how == "dialog" && situation == "cancel")
-            answers << &ModalAnswer::rejectDialog;
-        else if (how == "dialog")
-            answers << [=](QWidget* dialog) {
-                if (situation == "vanishes")
-                    QObject::connect(qobject_cast<QFileDialog*>(dialog), &QFileDialog::fileSelected,
-                        [=] { QFile::remove(file); });
+        QStringList started; // the folders the open dialogs started in
+        const ModalAnswer::Answer choose = [&](QWidget* dialog) {
+            started << qobject_cast<QFileDialog*>(dialog)->directory().absolutePath();
+            if (situation == "cancel")
+                ModalAnswer::rejectDialog(dialog);
+            else
                 ModalAnswer::chooseFile(file)(dialog);
-            };
-        if (!answer.isEmpty())
-            answers << (answer == "Escape" ? ModalAnswer::pressEscape()
-                                           : ModalAnswer::pressButton(answer));
-        if (how == "dialog" && situation == "free")
-            answers << ModalAnswer::chooseFile(file); // for a second open, below
+        };
+        // The file dialog, the box that follows, the dialog of a second open below.
+        QList<ModalAnswer::Answer> answers { choose, ModalAnswer::pressButton(answer), choose };
+        if (answer.isEmpty())
+            answers.removeAt(1);
+        if (how != "dialog")
+            answers.removeFirst();
         ModalAnswer modal(answers);
         if (how == "dialog") {
             frame->m_openAction->trigger();
@@ -535,14 +363,10 @@ private slots:
                 QFile::remove(file);
             frame->m_fileMenu->actions().at(frame->m_firstRecentId)->trigger();
             // A vanished file leaves the list, one in use stays.
-            QCOMPARE(texts(frame->m_fileMenu->actions().mid(frame->m_firstRecentId)),
-                situation == "vanishes" ? "" : "&1 " + file);
+            QCOMPARE(recentEntries(*frame), situation == "vanishes" ? "" : "&1 " + file);
         } else {
-            QList<QUrl> urls { name.contains(':') ? QUrl(name) : QUrl::fromLocalFile(file) };
-            for (int i = 1; i < count; ++i)
-                urls << QUrl::fromLocalFile(path(QStringLiteral("other%1.rec").arg(i)));
             QMimeData mime;
-            mime.setUrls(urls);
+            mime.setUrls({ name.contains(':') ? QUrl(name) : QUrl::fromLocalFile(file) });
             QDragEnterEvent enter(
                 frame->rect().center(), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
             QDropEvent drop(
@@ -553,76 +377,32 @@ private slots:
                 situation == "refused" ? "00" : "11");
             if (situation == "vanishes")
                 QFile::remove(file);
-            // The open runs from the event loop, after the drop has ended.
-            QCoreApplication::processEvents();
-            QCOMPARE(frame->statusBar()->currentMessage().contains(
-                         QStringLiteral("%1 files dropped").arg(count)),
-                count > 1);
+            QCoreApplication::processEvents(); // the open runs after the drop has ended
         }
         QFile::setPermissions(file, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+        // The next open starts where this one chose its file. An open after an open leaves the
+        // open path empty, so the first one's stays stored.
+        if (how == "dialog" && situation == "free")
+            frame->m_openAction->trigger();
 
-        const QString box = situation == "vanishes" ? "File Error"
-            : answer.isEmpty()                      ? ""
-                                                    : "Warning";
-        const SeenDialog seen = modal.dialogs().value(how == "dialog" ? 1 : 0);
-        const QStringList observed { seen.title, QString::number(seen.text.contains(file)),
-            frame->loads.join(','), frame->m_fileLoaded->GetStringValue(),
-            frame->m_fileName->GetValue(), added == ext ? ext->GetValue() : "",
-            frame->windowTitle(), frame->m_fileOpenPath };
-        QCOMPARE(observed,
-            (QStringList { box, QString::number(!box.isEmpty()), loaded ? file + "||1" : "",
-                loaded ? "On" : "Off", loaded ? file : "No File Loaded",
-                loaded && added == ext ? file : "", loaded ? "App - [" + file + "]" : "App",
-                startPath }));
-        if (how != "dialog")
-            return;
-        // The next open starts where this one chose its file.
-        QCOMPARE(frame->m_lastOpenFolder, situation == "cancel" ? QString() : m_files.path());
-        if (situation != "free")
-            return;
-        // Opening the same file again is told as well: its content may have changed. An open
-        // after an open leaves the open path empty, so the first one's stays stored.
-        frame->m_openAction->trigger();
-        QCOMPARE(frame->announced, QStringList({ file, file }));
-        QVERIFY(frame->m_fileOpenPath.isEmpty());
-    }
-
-    // The folders the open and save dialogs start in; the stored open path never changes.
-    void dialogsStartInAFolderThatExists_data()
-    {
-        QTest::addColumn<QString>("openPath");
-        QTest::addColumn<QString>("lastOpen");
-        QTest::addColumn<QString>("folders"); // open dialog | save dialog
-        const QString home = QDir::homePath(), files = m_files.path();
-        QTest::newRow("default of another system")
-            << "file:c:/temp" << QString() << home + '|' + home;
-        QTest::newRow("backslash default") << "c:\\temp" << QString() << home + '|' + home;
-        QTest::newRow("removed folder") << "file:" + path("gone") << QString() << home + '|' + home;
-        QTest::newRow("existing, file: form")
-            << "file:" + files << QString() << files + '|' + files;
-        QTest::newRow("existing, plain") << files << QString() << files + '|' + files;
-        QTest::newRow("after an open") << "file:c:/temp" << files << files + '|' + home;
-    }
-    void dialogsStartInAFolderThatExists()
-    {
-        QFETCH(QString, openPath);
-        QFETCH(QString, lastOpen);
-        QFETCH(QString, folders);
-        auto frame = makeFrame();
-        frame->m_fileOpenPath = openPath;
-        frame->m_lastOpenFolder = lastOpen;
-        frame->m_saveAsAction->setEnabled(true);
-        QStringList seen;
-        const ModalAnswer::Answer look = [&](QWidget* dialog) {
-            // Nothing typed into the name box, where a stray Enter would save.
-            seen << qobject_cast<QFileDialog*>(dialog)->directory().absolutePath()
-                    + dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->text();
-            ModalAnswer::rejectDialog(dialog);
-        };
-        ModalAnswer answers({ look, look });
-        frame->m_openAction->trigger();
-        frame->m_saveAsAction->trigger();
-        QCOMPARE(seen.join('|') + '|' + frame->m_fileOpenPath, folders + '|' + openPath);
+        QStringList boxes; // the message boxes, "?" where one does not name the file
+        for (const SeenDialog& seen : modal.dialogs()) {
+            if (!seen.text.isEmpty())
+                boxes << (seen.text.contains(file) ? seen.title : "?");
+        }
+        QCOMPARE(boxes.join(','),
+            situation == "vanishes" ? "File Error"
+                : answer.isEmpty()  ? ""
+                                    : "Warning");
+        const QStringList state { frame->loads.value(0), frame->m_fileLoaded->GetStringValue(),
+            frame->m_fileName->GetValue(), ext->GetStringValue(), frame->windowTitle() };
+        const QStringList opened { file + "||1", "On", file, situation == "read-only" ? "" : file,
+            "App - [" + file + "]" };
+        const QStringList closed { "", "Off", "No File Loaded", "", "App" };
+        QCOMPARE(state, loaded ? opened : closed);
+        QCOMPARE(
+            started.join(',').replace(m_files.path(), "D").replace(QDir::homePath(), "~"), folders);
+        QCOMPARE(frame->m_fileOpenPath, situation == "free" ? QString() : startPath);
     }
 
     // A close request while an open waits for a stalled archive: the frame must outlive the
@@ -646,6 +426,49 @@ private slots:
         CSettings settings(QStringLiteral("Settings"), nullptr);
         settings.read(QString());
         QCOMPARE(settings.fileOpenPath(), QStringLiteral("file:/closed/during/wait"));
+    }
+    // Opens recordings again and again through the recent entries, the way a user working
+    // through a day's measurements does, and watches what the process keeps.
+    void thousandOpensThroughRecentFiles()
+    {
+        // 200 sweeps of 1000 levels: 800 KB each, so that keeping one per open would show.
+        Recording2::CHeaderData header;
+        header.setLevelsPerSweep(1000);
+        QVector<Recording2::CSweep> sweeps(200);
+        for (Recording2::CSweep& sweep : sweeps)
+            sweep.levels.fill(-90.0f, 1000);
+        auto frame = makeFrame();
+        for (int i = 0; i < 9; ++i) {
+            QVERIFY(
+                Recording2::WriteRecording(path(QStringLiteral("%1.rec").arg(i)), header, sweeps));
+            frame->updateRecentFiles(path(QStringLiteral("%1.rec").arg(i)));
+        }
+        // No box is expected: one that comes (a file taken for in use, say by a descriptor the
+        // frame leaked) is rejected and ends the run at once instead of waiting for an answer.
+        ModalAnswer unexpected(QList<ModalAnswer::Answer>(), 3600 * 1000);
+        // The resident size in KiB and the number of open descriptors after `count` opens.
+        const auto openMany = [&](int count) {
+            for (int i = 0; i < count && !unexpected.seen(); ++i)
+                frame->m_fileMenu->actions().at(frame->m_firstRecentId + i % 9)->trigger();
+            QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+            const QByteArray status = fileBytes(QStringLiteral("/proc/self/status"));
+            const int at = status.indexOf("VmRSS:") + 6;
+            return qMakePair(status.mid(at, status.indexOf("kB", at) - at).trimmed().toLongLong(),
+                QDir(QStringLiteral("/proc/self/fd")).entryList(QDir::Files | QDir::System).size());
+        };
+        const auto before = openMany(100); // warm-up: caches and pools reach their size
+        const auto after = openMany(1000);
+        QVERIFY2(!unexpected.seen(),
+            qPrintable(unexpected.dialog().title + ": " + unexpected.dialog().text));
+        QCOMPARE(frame->loads.size() + frame->sweeps.size(), 1100 + 200);
+        QCOMPARE(after.second, before.second);
+#if defined(__SANITIZE_ADDRESS__)
+        // AddressSanitizer keeps freed memory in quarantine; it finds leaks by itself.
+        QSKIP("resident size not meaningful under AddressSanitizer (descriptors checked)");
+#endif
+        // A leak of 4 KiB per open would add 4 MiB; a kept recording 800 MiB.
+        QVERIFY2(after.first - before.first < 4096,
+            qPrintable(QStringLiteral("grew by %1 KiB").arg(after.first - before.first)));
     }
 };
 

@@ -16,7 +16,7 @@
 #include <thread>
 
 namespace {
-enum Fault { None, DestinationFull, DestinationAppears, SourceUnlinked, SourceTruncated };
+enum Fault { None, DestinationFull, DestinationAppears, SourceTruncated };
 
 // Runs `strike` while the first read of the file marked in fanotify group `group` is held, so
 // that the fault comes between the start and the end of the copy without timing luck.
@@ -43,10 +43,6 @@ class TestSaveFaults : public QObject
 {
     Q_OBJECT
 
-    QTemporaryDir m_files;
-
-    QString path(const QString& name) const { return m_files.filePath(name); }
-
 private slots:
     void initTestCase()
     {
@@ -54,70 +50,60 @@ private slots:
         // Writes past a lowered file size limit then fail with EFBIG, as on a full disk.
         ::signal(SIGXFSZ, SIG_IGN);
     }
-    void init()
-    {
-        QDir(m_files.path()).removeRecursively();
-        QVERIFY(QDir().mkpath(m_files.path()));
-    }
 
     // Save as copies the recording and its companions under the name chosen in the dialog, also
     // when a fault strikes mid-copy: the destination runs out of room, another program takes its
-    // name, or the source is deleted or cut short. No partial copy is left, nothing that existed
+    // name, or the source is cut short. No partial copy is left, nothing that existed
     // changes, and the "Copy File Information" box names exactly what was not copied.
     void saveAs_data()
     {
         QTest::addColumn<QString>("typed");
-        QTest::addColumn<QStringList>("existing"); // in the destination folder before
+        QTest::addColumn<QString>("existing"); // in the destination folder before
         QTest::addColumn<int>("fault");
         QTest::addColumn<QString>("struck"); // the extension of the file the fault strikes
-        const auto row = [](const char* tag, const char* typed, QStringList existing, Fault fault,
-                             const char* struck = "") {
-            QTest::newRow(tag) << QString(typed) << existing << int(fault) << QString(struck);
+        const auto row = [](const char* tag, const char* typed, Fault fault, const char* struck,
+                             const char* existing = "") {
+            QTest::newRow(tag) << QString(typed) << QString(existing) << int(fault)
+                               << QString(struck);
         };
-        row("typed extension dropped", "copy.txt", {}, None);
-        row("no extension typed", "copy", {}, None);
-        row("existing recording kept", "taken.rec", { "taken.rec" }, None);
-        row("existing companion kept", "half.rec", { "half.avl" }, None);
-        row("onto the current recording", "run.rec", {}, None);
-        row("recording larger than the room left", "copy.rec", {}, DestinationFull, ".rec");
-        row("companion larger than the room left", "copy.rec", {}, DestinationFull, ".avl");
-        row("recording name taken meanwhile", "copy.rec", {}, DestinationAppears, ".rec");
-        row("companion name taken meanwhile", "copy.rec", {}, DestinationAppears, ".bt");
-        // The open descriptor still reaches the whole file: the copy is complete.
-        row("recording deleted meanwhile", "copy.rec", {}, SourceUnlinked, ".rec");
-        row("recording cut short meanwhile", "copy.rec", {}, SourceTruncated, ".rec");
-        row("companion cut short meanwhile", "copy.rec", {}, SourceTruncated, ".avl");
+        row("existing companion kept", "half.rec", None, "", "half.avl");
+        row("onto the current recording", "run.rec", None, "");
+        row("companion larger than the room left, typed extension", "copy.txt", DestinationFull,
+            ".avl");
+        row("recording name taken meanwhile", "copy.rec", DestinationAppears, ".rec");
+        row("recording cut short meanwhile", "copy.rec", SourceTruncated, ".rec");
     }
     void saveAs()
     {
         QFETCH(QString, typed);
-        QFETCH(QStringList, existing);
+        QFETCH(QString, existing);
         QFETCH(int, fault);
         QFETCH(QString, struck);
         // The sources are "run.*" in the destination folder. Without a fault there is no ".bt"
         // companion, which is skipped without a word. The struck file is larger than the size
         // limit; the others fit well below it.
-        const QString base = path(QFileInfo(typed).completeBaseName());
+        QTemporaryDir folder;
+        const QString base = folder.filePath(QFileInfo(typed).completeBaseName());
         QMap<QString, QByteArray> before; // every file of the folder
         for (const QString extension : { ".rec", ".bt", ".avl" }) {
-            if (fault == None && extension == ".bt")
-                continue;
             QByteArray& bytes = before["run" + extension];
             for (int i = 0; i < (extension == struck ? 256 * 1024 : 4096); ++i)
                 bytes += char(extension.at(1).toLatin1() + i * 31 + i / 509);
         }
-        for (const QString& name : existing)
-            before[name] = "old";
+        if (fault == None)
+            before.remove("run.bt");
+        if (!existing.isEmpty())
+            before[existing] = "old";
         for (auto it = before.cbegin(); it != before.cend(); ++it) {
-            QFile file(path(it.key()));
+            QFile file(folder.filePath(it.key()));
             QVERIFY(file.open(QIODevice::WriteOnly) && file.write(it.value()) == it.value().size());
         }
         TestConfigDir config;
-        auto frame = std::make_unique<TestFrame>(QStringLiteral("App"));
-        frame->initialize(true);
-        frame->m_currentFile = path("run.rec");
-        frame->m_saveAsAction->setEnabled(true);
-        const QString struckSource = path("run" + struck);
+        TestFrame frame(QStringLiteral("App"));
+        frame.initialize(true);
+        frame.m_currentFile = folder.filePath("run.rec");
+        frame.m_saveAsAction->setEnabled(true);
+        const QString struckSource = folder.filePath("run" + struck);
         rlimit unlimited {};
         ::getrlimit(RLIMIT_FSIZE, &unlimited);
         const rlimit lowered = { 64 * 1024, unlimited.rlim_max };
@@ -136,54 +122,50 @@ private slots:
             QFile intruder(base + struck);
             if (fault == DestinationAppears && intruder.open(QIODevice::NewOnly))
                 intruder.write("intruder");
-            if (fault == SourceUnlinked)
-                QFile::remove(struckSource);
             if (fault == SourceTruncated)
                 QFile(struckSource).resize(128 * 1024);
         });
         // The dialog must not ask "replace?": the frame never overwrites, and its box says so.
         ModalAnswer answers(
-            { ModalAnswer::chooseFile(path(typed)), ModalAnswer::pressButton("OK") });
-        frame->m_saveAsAction->trigger();
+            { ModalAnswer::chooseFile(folder.filePath(typed)), ModalAnswer::pressButton("OK") });
+        frame.m_saveAsAction->trigger();
         ::setrlimit(RLIMIT_FSIZE, &unlimited);
         stop = true;
         hook.join();
         ::close(group);
         QCOMPARE(fired.load(), fault > DestinationFull); // else the fault came too late
 
-        // Each destination is the whole source, what was there before, or absent.
+        // Each destination is the whole source, what was there before, or absent; the box names
+        // exactly the files not copied.
+        const SeenDialog box = answers.dialogs().value(1);
         QMap<QString, QByteArray> expected = before;
-        QStringList notCopied;
+        QStringList notCopied, named;
         for (const QString extension : { ".rec", ".bt", ".avl" }) {
             const QString name = QFileInfo(base).fileName() + extension;
             const QByteArray source = before.value("run" + extension);
-            const bool hit = name == "copy" + struck, free = !before.contains(name);
-            if (source.isEmpty())
-                continue;
+            const bool hit = extension == struck && name.startsWith("copy");
+            const bool free = !before.contains(name);
             if (free && hit && fault == DestinationAppears)
                 expected[name] = "intruder";
-            else if (free && (!hit || fault == SourceUnlinked))
+            else if (free && !source.isEmpty() && !hit)
                 expected[name] = source;
-            if (expected.value(name) != source)
+            if (!source.isEmpty() && expected.value(name) != source)
                 notCopied << base + extension;
+            if (box.text.contains(base + extension + " ("))
+                named << base + extension;
         }
-        if (fault == SourceUnlinked)
-            expected.remove("run.rec");
         if (fault == SourceTruncated)
             expected["run" + struck].truncate(128 * 1024);
         QMap<QString, QByteArray> present;
-        for (const QString& name : filesBelow(m_files.path()))
-            present[name] = fileBytes(path(name));
+        for (const QString& name : filesBelow(folder.path()))
+            present[name] = fileBytes(folder.filePath(name));
         QCOMPARE(present, expected);
-        QCOMPARE(answers.dialogs().value(1).title,
-            notCopied.isEmpty() && typed != "run.rec" ? "" : "Copy File Information");
-        for (const QString extension : { ".rec", ".bt", ".avl" })
-            QCOMPARE(answers.dialogs().value(1).text.contains(base + extension + " ("),
-                notCopied.contains(base + extension));
         // The title names the new recording only when it was copied.
-        QCOMPARE(frame->windowTitle(),
-            notCopied.contains(base + ".rec") || typed == "run.rec" ? "App"
-                                                                    : "App - [" + base + ".rec]");
+        const bool onto = typed == "run.rec", recordingCopied = !notCopied.contains(base + ".rec");
+        QCOMPARE(QStringList({ box.title, named.join(','), frame.windowTitle() }),
+            QStringList(
+                { notCopied.isEmpty() && !onto ? "" : "Copy File Information", notCopied.join(','),
+                    recordingCopied && !onto ? "App - [" + base + ".rec]" : "App" }));
     }
 };
 

@@ -19,11 +19,12 @@ struct SeenDialog
 /// hanging; the timeout counts for each dialog.
 class ModalAnswer : public QObject
 {
-    Q_OBJECT
 public:
     using Answer = std::function<void(QWidget* dialog)>;
 
-    explicit ModalAnswer(Answer answer, int timeoutMs = 5000);
+    explicit ModalAnswer(Answer answer, int timeoutMs = 5000)
+        : ModalAnswer(QList<Answer> { std::move(answer) }, timeoutMs)
+    { }
     explicit ModalAnswer(QList<Answer> answers, int timeoutMs = 5000);
 
     bool seen() const { return !m_dialogs.isEmpty(); }
@@ -32,19 +33,14 @@ public:
 
     /// Presses the message-box button with this text ("&" ignored).
     static Answer pressButton(const QString& text);
-    static Answer pressEscape();
     /// Types `fileName` into Qt's own file dialog and accepts it.
     static Answer chooseFile(const QString& fileName);
     static void rejectDialog(QWidget* dialog);
 
 private:
-    void poll();
-
     QList<Answer> m_answers;
     QTimer m_timer;
-    int m_pollsPerDialog;
-    int m_remainingPolls;
-    QPointer<QWidget> m_lastAnswered;
+    QPointer<QWidget> m_last;
     QList<SeenDialog> m_dialogs;
 };
 
@@ -58,7 +54,6 @@ int firstKey(const QKeySequence& sequence);
 /// `other`. A dialog still open after the last step is rejected.
 class KeyScript : public QObject
 {
-    Q_OBJECT
 public:
     KeyScript(QWidget* window, QStringList steps, std::function<void(const QString&)> other = {});
 
@@ -68,13 +63,10 @@ public:
 
 private:
     void tick();
-    void send(const QString& step);
 
-    QPointer<QWidget> m_window;
-    QStringList m_steps;
+    QPointer<QWidget> m_window, m_last;
+    QStringList m_steps, m_titles;
     std::function<void(const QString&)> m_other;
     int m_running = 0;
     bool m_finished = false;
-    QPointer<QWidget> m_lastDialog;
-    QStringList m_titles;
 };

@@ -6,8 +6,7 @@
 
 #include <cframemainwnd.h>
 
-/// A frame that opens its protected members to the tests. With addHookItems, every hook adds
-/// one action named after it where it adds its items.
+/// A frame that opens its protected members to the tests.
 class TestFrame : public CFrameMainWnd
 {
 public:
@@ -16,6 +15,8 @@ public:
         : CFrameMainWnd(appName, cfgName, valueRoot)
     { }
 
+    using CFrameMainWnd::insertFileMenuItems;
+    using CFrameMainWnd::insertMainToolBarItems;
     using CFrameMainWnd::m_currentFile;
     using CFrameMainWnd::m_exitAction;
     using CFrameMainWnd::m_fileLoaded;
@@ -34,20 +35,4 @@ public:
     using CFrameMainWnd::m_splitter;
     using CFrameMainWnd::m_valueRoot;
     using CFrameMainWnd::updateRecentFiles;
-    using CFrameMainWnd::updateRecentFilesMenu;
-
-    bool addHookItems = false;
-
-    void insertMenus() override { addHook(menuBar(), "insertMenus"); }
-    void insertMainBar() override { addHook(m_mainToolBar, "insertMainBar"); }
-    void insertMainBarHelpText() override { addHook(m_mainToolBar, "insertMainBarHelpText"); }
-    void insertFileMenuItems() override { addHook(m_fileMenu, "insertFileMenuItems"); }
-    void insertMainToolBarItems() override { addHook(m_mainToolBar, "insertMainToolBarItems"); }
-
-private:
-    void addHook(QWidget* widget, const char* hook)
-    {
-        if (addHookItems)
-            widget->addAction(new QAction(QLatin1String(hook), widget));
-    }
 };

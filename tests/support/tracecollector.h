@@ -13,26 +13,23 @@ public:
     {
         ErrorHandler::Instance().SetFlags(flags);
         s_current = this;
-        m_previous = qInstallMessageHandler(&TraceCollector::handle);
+        m_previous = qInstallMessageHandler(
+            [](QtMsgType type, const QMessageLogContext& context, const QString& text) {
+                if (qstrcmp(context.category, "tev.trace") == 0)
+                    s_current->messages << text;
+                else if (s_current->m_previous)
+                    s_current->m_previous(type, context, text);
+            });
     }
     ~TraceCollector()
     {
         qInstallMessageHandler(m_previous);
-        s_current = nullptr;
         ErrorHandler::Instance().SetFlags(m_flags);
     }
 
     QStringList messages;
 
 private:
-    static void handle(QtMsgType type, const QMessageLogContext& context, const QString& text)
-    {
-        if (qstrcmp(context.category, "tev.trace") == 0)
-            s_current->messages << text;
-        else if (s_current->m_previous)
-            s_current->m_previous(type, context, text);
-    }
-
     static inline TraceCollector* s_current = nullptr;
     unsigned int m_flags = ErrorHandler::Instance().GetFlags();
     QtMessageHandler m_previous = nullptr;
