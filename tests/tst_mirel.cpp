@@ -21,19 +21,13 @@ namespace {
 enum Server { Served, Down, Unconfigured, Configured };
 const QByteArray kOlder = "older copy, longer than some new ones";
 
-// The bytes of big.bin, and of every fault's body (64 KiB of them).
-QByteArray pattern(int size)
+// The bytes of every fault's body.
+QByteArray faultBody()
 {
-    QByteArray body(size, Qt::Uninitialized);
-    for (int i = 0; i < size; ++i)
+    QByteArray body(64 << 10, Qt::Uninitialized);
+    for (int i = 0; i < body.size(); ++i)
         body[i] = char((i * 7 + i / 251) & 0xff);
     return body;
-}
-
-// The URL of a file that the server answers with `fault`.
-QString faulty(const QString& fault)
-{
-    return QStringLiteral("mirel:/%1/run1.rec").arg(fault);
 }
 
 bool writeFile(const QString& path, const QByteArray& bytes)
@@ -85,7 +79,7 @@ class TestMirel : public QObject
     // Dots, a space and an encoded-looking percent inside a name are plain characters.
     const QMap<QString, QByteArray> m_files { { "top.rec", "top level" },
         { "campaign/2026/run..1 %2e.rec", QByteArray("run one\r\n\0binary", 16) },
-        { "empty.rec", "" }, { "big.bin", pattern(1 << 20) } };
+        { "empty.rec", "" }, { "big.bin", faultBody().repeated(16) } };
     HttpServer m_server; // serves m_archive and the faults
     std::unique_ptr<TestConfigDir> m_config; // fresh for each test: no entry carries over
     std::unique_ptr<QTemporaryDir> m_cache;
@@ -119,39 +113,12 @@ private slots:
         m_config = std::make_unique<TestConfigDir>();
         m_cache = std::make_unique<QTemporaryDir>();
         useServer(Served);
+        // Every request but "configured" must take the environment's server over this one.
+        QVERIFY(setMirelSetting("Server", "ftp://archive.example/"));
         qputenv("TEV_MIREL_CACHE", m_cache->path().toUtf8());
         // Short, so that the program is quick; long enough for a loaded machine to answer.
         qputenv("TEV_MIREL_STALL_TIMEOUT_MS", "500");
         qputenv("TEV_MIREL_CONNECT_TIMEOUT_MS", "1000");
-    }
-
-    // The server and the waits ("ftp://archive.example/", 700 and 700 ms configured): a set
-    // environment variable wins, also when it is no http(s) URL with a host or no positive number.
-    void settings_data()
-    {
-        QTest::addColumn<QStringList>("environment"); // server, stall and connect wait; "" unset
-        QTest::addColumn<QString>("result"); // IsMirelAvailable(), the waits
-        QTest::newRow("configured") << QStringList { "", "", "" } << "0 700 700";
-        QTest::newRow("environment")
-            << QStringList { "http://127.0.0.1:1/", "-5", "0" } << "1 30000 10000";
-        QTest::newRow("no host") << QStringList { "http:///root/", "", "" } << "0 700 700";
-    }
-
-    void settings()
-    {
-        QFETCH(QStringList, environment);
-        const char* keys[] = { "Server", "StallTimeoutMs", "ConnectTimeoutMs" };
-        for (int i = 0; i < 3; ++i) {
-            // "StallTimeoutMs" from TEV_MIREL_STALL_TIMEOUT_MS; an empty variable counts as unset.
-            const QString name = QString(keys[i]).replace(QRegularExpression("\\B([A-Z])"), "_\\1");
-            qputenv(qPrintable("TEV_MIREL_" + name.toUpper()), environment[i].toUtf8());
-            QVERIFY(setMirelSetting(keys[i], i == 0 ? "ftp://archive.example/" : "700"));
-        }
-        QTEST(QString("%1 %2 %3")
-                  .arg(int(MirelClient::IsMirelAvailable()))
-                  .arg(StallTimeoutMs())
-                  .arg(ArchiveFetch::connectTimeoutMs()),
-            "result");
     }
 
     // A URL never reaches outside the cache; a failure keeps an older copy there, a complete
@@ -163,7 +130,6 @@ private slots:
             { "nested, older copy replaced", "mirel:campaign/2026/run..1 %2e.rec", true, NoError },
             { "empty file, older copy replaced", "mirel:/empty.rec", true, NoError },
             { "1 MiB", "mirel:/big.bin", false, NoError },
-            { "scheme case", "MIREL:/top.rec", false, NoError },
             { "from the configuration", "mirel:top.rec", false, NoError, Configured },
             { "unknown, older copy kept", "mirel:/missing.rec", true, ErrorUnknownUrl },
             { "folder", "mirel:campaign/2026", false, ErrorUnknownUrl },
@@ -178,13 +144,15 @@ private slots:
             { "exclusive lock", "mirel:/top.rec", false, ErrorLockRefused, Served, LockExclusive },
             { "nothing listens", "mirel:/top.rec", false, ErrorNotConnected, Down },
             { "not configured", "mirel:/top.rec", false, ErrorNotConfigured, Unconfigured },
-            { "cut, older kept", faulty("close-after-headers"), true, ErrorTransferFailed },
-            { "reset mid-body", faulty("reset-mid-body"), false, ErrorTransferFailed },
-            { "chunked body cut off", faulty("chunked-cut"), false, ErrorTransferFailed },
-            { "no answer at all", faulty("stall-before-headers"), false, ErrorStalled },
-            { "stall mid-body, older kept", faulty("stall-mid-body"), true, ErrorStalled },
+            { "cut, older kept", "mirel:/close-after-headers/run1.rec", true, ErrorTransferFailed },
+            { "reset mid-body", "mirel:/reset-mid-body/run1.rec", false, ErrorTransferFailed },
+            { "chunked body cut off", "mirel:/chunked-cut/run1.rec", false, ErrorTransferFailed },
+            { "no answer at all", "mirel:/stall-before-headers/run1.rec", false, ErrorStalled },
+            { "stall mid-body, older kept", "mirel:/stall-mid-body/run1.rec", true, ErrorStalled },
+            // Deleted from an event that its blocked request processes: it ends at once.
+            { "client deleted", "mirel:/stall-mid-body/run1.rec", true, ErrorCancelled },
             // 8 pieces 150 ms apart: longer in all than the stall timeout, never silent that long.
-            { "slow but steady", faulty("slow"), false, NoError },
+            { "slow but steady", "mirel:/slow/run1.rec", false, NoError },
         };
         for (const Request& row : rows)
             QTest::newRow(row.tag) << row;
@@ -197,36 +165,27 @@ private slots:
         const MirelUrl url(row.url);
         const QString local = m_cache->filePath(url.archivePath());
         QVERIFY(!row.olderCopy || writeFile(local, kOlder));
-        MirelClient client;
+        std::unique_ptr<MirelClient> client;
+        if (row.error == ErrorCancelled) {
+            // A wait of 0 counts as unset, 30 s: taken as it is, the request would stall at once.
+            qputenv("TEV_MIREL_STALL_TIMEOUT_MS", "0");
+            QTimer::singleShot(300, [&client] { client.reset(); });
+        }
+        client = std::make_unique<MirelClient>();
         QElapsedTimer timer;
         timer.start();
-        const QString path = client.RequestFile(url, LockState(row.lock));
+        const QString path = client->RequestFile(url, LockState(row.lock));
         // A stall must have lasted the whole stall timeout, and must not wait much longer.
         const qint64 ms = timer.elapsed();
         QVERIFY2(ms >= (row.error == ErrorStalled ? 500 : 0) && ms < 10000,
             qPrintable(QString::number(ms)));
-        QCOMPARE(client.GetError(), row.error);
+        QCOMPARE(client ? client->GetError() : ErrorCancelled, row.error);
         const bool fetched = row.error == NoError;
         QCOMPARE(path, fetched ? local : QString());
         const QStringList kept { url.archivePath() }; // the copy fetched, or the older one
         QCOMPARE(filesBelow(m_cache->path()), fetched || row.olderCopy ? kept : QStringList());
-        const QByteArray body = m_files.value(url.archivePath(), pattern(64 << 10));
+        const QByteArray body = m_files.value(url.archivePath(), faultBody());
         QCOMPARE(fileBytes(local), fetched ? body : row.olderCopy ? kOlder : QByteArray());
-    }
-
-    // Deleting the client from an event that its blocked request processes ends the request
-    // at once, long before the stall timeout.
-    void clientDeletedDuringRequest()
-    {
-        qputenv("TEV_MIREL_STALL_TIMEOUT_MS", "20000");
-        auto client = std::make_unique<MirelClient>();
-        QTimer::singleShot(300, [&client] { client.reset(); });
-        QElapsedTimer timer;
-        timer.start();
-        QVERIFY(client->RequestFile(MirelUrl(faulty("stall-mid-body")), LockReadShared).isEmpty());
-        QVERIFY2(timer.elapsed() < 5000, qPrintable(QString::number(timer.elapsed())));
-        QVERIFY(!client); // it was the deletion that ended the request
-        QCOMPARE(filesBelow(m_cache->path()), QStringList());
     }
 
     // An outage or a server fault is named in a box, and nothing partial is cached or copied. An
@@ -236,23 +195,19 @@ private slots:
         QTest::addColumn<QString>("mode"); // a fault of faultyhttp.py, "down" or "unconfigured"
         QTest::addColumn<QString>("box"); // the title of the one box shown, "" none
         QTest::addColumn<bool>("keepsEntry");
-        QTest::newRow("fetched") << "ok"
-                                 << "" << true;
-        QTest::newRow("410") << "status-410"
-                             << "File Error" << false;
-        QTest::newRow("no archive configured") << "unconfigured"
-                                               << "File Error" << false;
-        QTest::newRow("403") << "status-403"
-                             << "Mirel Error" << true;
-        QTest::newRow("silent") << "stall-before-headers"
-                                << "Connection Error" << true;
-        QTest::newRow("cut mid-body") << "close-after-headers"
-                                      << "Mirel Error" << true;
-        QTest::newRow("archive down") << "down"
-                                      << "Connection Error" << true;
+        const auto row = [](const char* mode, const char* box, bool keepsEntry) {
+            QTest::newRow(mode) << QString(mode) << QString(box) << keepsEntry;
+        };
+        row("ok", "", true);
+        row("status-410", "File Error", false);
+        row("unconfigured", "File Error", false);
+        row("status-403", "Mirel Error", true);
+        row("stall-before-headers", "Connection Error", true);
+        row("reset-before-headers", "Connection Error", true);
+        row("close-after-headers", "Mirel Error", true);
+        row("down", "Connection Error", true);
         // The archive recording saved as a local file instead of opened.
-        QTest::newRow("save, stall mid-body") << "save stall-mid-body"
-                                              << "Mirel Error" << true;
+        row("save stall-mid-body", "Mirel Error", true);
     }
 
     void fromTheFrame()
@@ -260,7 +215,7 @@ private slots:
         QFETCH(QString, mode);
         QFETCH(QString, box);
         QFETCH(bool, keepsEntry);
-        const QString url = faulty(QString(mode).remove("save "));
+        const QString url = "mirel:/" + QString(mode).remove("save ") + "/run1.rec";
         useServer(mode == "down" ? Down : mode == "unconfigured" ? Unconfigured : Served);
         QTemporaryDir target;
         FetchFrame frame("App", "frontend", QStringLiteral("/Mirel%1").arg(++m_roots));
