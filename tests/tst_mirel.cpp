@@ -180,19 +180,20 @@ private slots:
         QVERIFY2(ms >= (row.error == ErrorStalled ? 500 : 0) && ms < 10000,
             qPrintable(QString::number(ms)));
         QCOMPARE(client ? client->GetError() : ErrorCancelled, row.error);
-        const bool fetched = row.error == NoError;
+        const bool fetched = row.error == NoError, kept = fetched || row.olderCopy;
         QCOMPARE(path, fetched ? local : QString());
-        const QStringList kept { url.archivePath() }; // the copy fetched, or the older one
-        QCOMPARE(filesBelow(m_cache->path()), fetched || row.olderCopy ? kept : QStringList());
+        // Only the copy fetched, or the older one, is left in the cache.
+        QCOMPARE(
+            filesBelow(m_cache->path()), kept ? QStringList { url.archivePath() } : QStringList());
         const QByteArray body = m_files.value(url.archivePath(), faultBody());
-        QCOMPARE(fileBytes(local), fetched ? body : row.olderCopy ? kOlder : QByteArray());
+        QCOMPARE(fileBytes(local), fetched ? body : kept ? kOlder : QByteArray());
     }
 
     // An outage or a server fault is named in a box, and nothing partial is cached or copied. An
     // opened entry stays for the next try: only "no such file" from the archive removes it.
     void fromTheFrame_data()
     {
-        QTest::addColumn<QString>("mode"); // a fault of faultyhttp.py, "down" or "unconfigured"
+        QTest::addColumn<QString>("mode"); // a fault of faultyhttp.py, or "down"
         QTest::addColumn<QString>("box"); // the title of the one box shown, "" none
         QTest::addColumn<bool>("keepsEntry");
         const auto row = [](const char* mode, const char* box, bool keepsEntry) {
@@ -200,9 +201,7 @@ private slots:
         };
         row("ok", "", true);
         row("status-410", "File Error", false);
-        row("unconfigured", "File Error", false);
         row("status-403", "Mirel Error", true);
-        row("stall-before-headers", "Connection Error", true);
         row("reset-before-headers", "Connection Error", true);
         row("close-after-headers", "Mirel Error", true);
         row("down", "Connection Error", true);
@@ -216,7 +215,7 @@ private slots:
         QFETCH(QString, box);
         QFETCH(bool, keepsEntry);
         const QString url = "mirel:/" + QString(mode).remove("save ") + "/run1.rec";
-        useServer(mode == "down" ? Down : mode == "unconfigured" ? Unconfigured : Served);
+        useServer(mode == "down" ? Down : Served);
         QTemporaryDir target;
         FetchFrame frame("App", "frontend", QStringLiteral("/Mirel%1").arg(++m_roots));
         frame.initialize(true);
