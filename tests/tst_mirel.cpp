@@ -1,7 +1,6 @@
 // The archive client against a real HTTP server on 127.0.0.1: support/faultyhttp.py, Python's
 // http.server over a folder, which answers the paths below a fault's name with that fault.
 
-#include "archivefetch_p.h"
 #include "httpserver.h"
 #include "modaldialog.h"
 #include "testenvironment.h"
