@@ -35,7 +35,9 @@ int main(int argc, char* argv[])
     qputenv("TEV_CONFIG_DIR", QFile::encodeName(configDir.path()));
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("consumer"));
-    ConsumerWindow window(QStringLiteral("Consumer"), QStringLiteral("consumer"), "/Consumer");
+    // The frame takes its names by reference, as its users do.
+    QString name = "Consumer", cfg = "consumer", root = "/Consumer";
+    ConsumerWindow window(name, cfg, root);
     window.initialize(false);
     auto* loaded = values::Tree::Instance()->Find<values::ValueSelection>(
         QStringLiteral("/Consumer/") + TevValueNames::FileLoaded);
