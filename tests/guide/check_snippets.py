@@ -13,24 +13,21 @@ def source_of(code):
         return code
     if re.search(r"^(\S.*\bMyWindow::|int main\()", code, re.M):
         return '#include "prelude.h"\n' + code
-    lines = code.splitlines(keepends=True)
-    includes = "".join(line for line in lines if line.startswith("#include"))
-    body = "".join(line for line in lines if not line.startswith("#include"))
+    includes = "".join(re.findall(r"^#include.*\n", code, re.M))
     return ('#include "prelude.h"\n' + includes + "void MyWindow::snippet([[maybe_unused]] QWidget*"
             " parent, [[maybe_unused]] Recording2::CHeaderData& header)\n{\n"
-            "[[maybe_unused]] MyWindow* window = this;\n" + body + "}\n")
+            "[[maybe_unused]] MyWindow* window = this;\n"
+            + re.sub(r"^#include.*\n", "", code, flags=re.M) + "}\n")
 
 
-guide, out_dir = sys.argv[1:]
-snippets = re.findall(r"```cpp\n(.*?)```", pathlib.Path(guide).read_text(), re.S)
+guide, out_dir = map(pathlib.Path, sys.argv[1:])
+snippets = re.findall(r"```cpp\n(.*?)```", guide.read_text(), re.S)
 if not snippets:
     sys.exit(f"no C++ snippets in {guide}")
-pathlib.Path(out_dir).mkdir(parents=True, exist_ok=True)
-files = []
-for number, code in enumerate(snippets, 1):
-    path = pathlib.Path(out_dir) / f"snippet{number}.cpp"
+out_dir.mkdir(parents=True, exist_ok=True)
+files = [out_dir / f"snippet{number}.cpp" for number in range(1, len(snippets) + 1)]
+for path, code in zip(files, snippets):
     # Rewritten only when changed, so that an unchanged snippet is not compiled again.
     if not path.exists() or path.read_text() != source_of(code):
         path.write_text(source_of(code))
-    files.append(str(path))
-print(";".join(files), end="")
+print(";".join(map(str, files)), end="")
