@@ -6,17 +6,18 @@
 #include <QBuffer>
 #include <QTemporaryDir>
 
+#include <algorithm>
 #include <cstdint>
 
 using namespace Recording2;
 
-#define CHECK(condition)                                                                           \
-    do {                                                                                           \
-        if (!(condition))                                                                          \
-            qFatal("fuzz_recfile: %s", #condition);                                                \
-    } while (false)
-
 namespace {
+
+void check(bool condition, const char* what)
+{
+    if (!condition)
+        qFatal("fuzz_recfile: %s", what);
+}
 
 // Bit for bit, so that a NaN level counts as kept. The header is a standard-layout record of
 // 96 bytes without padding whose texts are zero-filled.
@@ -41,29 +42,23 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     QBuffer headerBuffer(&bytes), buffer(&bytes);
     headerBuffer.open(QIODevice::ReadOnly);
     buffer.open(QIODevice::ReadOnly);
-
-    CHeaderData header, full;
-    QVector<CSweep> sweeps;
+    CHeaderData header, full, again;
+    QVector<CSweep> sweeps, sweepsAgain;
     QString headerError, error;
     const bool headerRead = ReadHeader(headerBuffer, header, &headerError);
-    CHECK(headerRead == headerError.isEmpty());
+    check(headerRead == headerError.isEmpty(), "an error text exactly for a refusal");
     // The header check covers the size, so both readers agree on what they accept.
-    CHECK(ReadSweeps(buffer, full, sweeps, &error) == headerRead);
-    if (!headerRead) {
-        CHECK(sweeps.isEmpty()); // a failed read leaves its output alone
+    check(ReadSweeps(buffer, full, sweeps, &error) == headerRead, "both readers agree");
+    check(headerRead || sweeps.isEmpty(), "a failed read leaves its output alone");
+    if (!headerRead)
         return 0;
-    }
-    CHECK(bits(header, {}) == bits(full, {}));
-    CHECK(quint32(sweeps.size()) == full.sweepCount());
-    for (const CSweep& sweep : sweeps)
-        CHECK(quint32(sweep.levels.size()) == full.levelsPerSweep());
-
-    // Round trip through the writer and the file reader.
+    check(bits(header, {}) == bits(full, {}) && quint32(sweeps.size()) == full.sweepCount()
+            && std::all_of(sweeps.cbegin(), sweeps.cend(),
+                [&](const CSweep& s) { return quint32(s.levels.size()) == full.levelsPerSweep(); }),
+        "sweeps as the header announces them");
     const QString path = folder.filePath(QStringLiteral("roundtrip.rec"));
-    CHeaderData again;
-    QVector<CSweep> sweepsAgain;
-    CHECK(WriteRecording(path, full, sweeps, &error));
-    CHECK(ReadSweeps(path, again, sweepsAgain, &error));
-    CHECK(bits(full, sweeps) == bits(again, sweepsAgain));
+    check(WriteRecording(path, full, sweeps, &error) && ReadSweeps(path, again, sweepsAgain, &error)
+            && bits(full, sweeps) == bits(again, sweepsAgain),
+        "a round trip through the writer and the file reader");
     return 0;
 }

@@ -11,33 +11,31 @@
 #include <cstdint>
 #include <memory>
 
-#define CHECK(condition)                                                                           \
-    do {                                                                                           \
-        if (!(condition))                                                                          \
-            qFatal("fuzz_settings: %s", #condition);                                               \
-    } while (false)
-
 namespace {
 
-std::unique_ptr<ICfg> open(const QString& name)
+void check(bool condition, const char* what)
 {
-    return std::unique_ptr<ICfg>(CfgCenter::CreateCfg(name, ICfg::FrontEndView, QString()));
+    if (!condition)
+        qFatal("fuzz_settings: %s", what);
+}
+
+std::unique_ptr<ICfg> open(const QString& name, const char* group = "")
+{
+    return std::unique_ptr<ICfg>(
+        CfgCenter::CreateCfg(name, ICfg::FrontEndView, QLatin1String(group)));
 }
 
 // The entries the frame and the archive client read, as text, number and switch.
 QStringList knownEntries(const QString& name)
 {
     QStringList values;
-    const std::unique_ptr<ICfg> top = open(name);
-    for (const char* key : { "RecordingPath", "ReportPath", "HelpFile" })
-        values << top->ReadString(QLatin1String(key), QStringLiteral("<default>"));
-    for (const char* group : { "Settings", "Mirel", "MenuSettings" }) {
-        const std::unique_ptr<ICfg> sub(top->GetSubCfg(QLatin1String(group)));
-        for (const char* key : { "FileOpenPath", "Files1", "Files9", "Server", "StallTimeoutMs" }) {
-            values << sub->ReadString(QLatin1String(key), QStringLiteral("<default>"))
-                   << QString::number(sub->ReadInt(QLatin1String(key), -17))
-                   << QString::number(sub->ReadBool(QLatin1String(key), true))
-                   << QString::number(sub->ReadBool(QLatin1String(key), false));
+    for (const char* group : { "", "Settings", "Mirel", "MenuSettings" }) {
+        const std::unique_ptr<ICfg> cfg = open(name, group);
+        for (const char* key : { "RecordingPath", "FileOpenPath", "Files1", "StallTimeoutMs" }) {
+            const QString k = QLatin1String(key);
+            values << cfg->ReadString(k, QStringLiteral("<default>"))
+                   << QString::number(cfg->ReadInt(k, -17))
+                   << QString::number(cfg->ReadBool(k, true) + 2 * cfg->ReadBool(k, false));
         }
     }
     return values;
@@ -49,7 +47,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     static QTemporaryDir folder;
     static const bool configured = qputenv("TEV_CONFIG_DIR", folder.path().toUtf8());
-    CHECK(configured);
+    check(configured, "configured");
     // A new name for every input: Qt keeps parsed files by name and tells a change by size and
     // time stamp, which two quick writes of the same size can share.
     static int run = 0;
@@ -57,18 +55,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     QFile ini(folder.filePath(name + QLatin1String(".ini")));
     QFile kept(ini.fileName() + QLatin1String(".damaged"));
     const QByteArray bytes(reinterpret_cast<const char*>(data), int(size));
-    CHECK(ini.open(QIODevice::WriteOnly) && ini.write(bytes) == bytes.size());
+    check(ini.open(QIODevice::WriteOnly) && ini.write(bytes) == bytes.size(), "written");
     ini.close();
 
     const QStringList before = knownEntries(name);
-    CHECK(open(name)->WriteString(QStringLiteral("FuzzWritten"), QStringLiteral("yes")));
-    CHECK(open(name)->ReadString(QStringLiteral("FuzzWritten"), QString()) == "yes");
-    if (kept.open(QIODevice::ReadOnly)) {
-        CHECK(kept.readAll() == bytes);
-        CHECK(before == knownEntries(QStringLiteral("never-written")));
-    } else {
-        CHECK(knownEntries(name) == before); // a write changed other entries
-    }
+    check(open(name)->WriteString(QStringLiteral("FuzzWritten"), QStringLiteral("yes")), "write");
+    check(open(name)->ReadString(QStringLiteral("FuzzWritten"), QString()) == "yes", "read back");
+    if (kept.open(QIODevice::ReadOnly))
+        check(kept.readAll() == bytes && before == knownEntries(QStringLiteral("never-written")),
+            "a damaged file kept whole, and no values from it");
+    else
+        check(knownEntries(name) == before, "a write changed other entries");
     kept.close();
     ini.remove();
     kept.remove();

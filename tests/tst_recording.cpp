@@ -83,44 +83,29 @@ private slots:
         QCOMPARE(CTimeStamp(-1).toString(), QStringLiteral("1969-12-31 23:59:59.999"));
     }
 
-    void roundTrip_data()
-    {
-        QTest::addColumn<QByteArray>("name"); // of the device
-        QTest::addColumn<QByteArray>("kept");
-        QTest::addColumn<QVector<CSweep>>("sweeps");
-        QTest::addColumn<QByteArray>("avl");
-        const QVector<CSweep> none;
-        const float lowest = std::numeric_limits<float>::lowest();
-        const QVector<CSweep> two { { CTimeStamp(iSTART), { -70.f, -80.f } },
-            { CTimeStamp(-5), { lowest, 0.5f } } };
-        const QByteArray avl = "TREC-AVL 1\n";
-        QTest::newRow("empty name is null") << QByteArray() << QByteArray() << none << avl;
-        QTest::newRow("31 bytes fit") << QByteArray(31, 'a') << QByteArray(31, 'a') << none << avl;
-        QTest::newRow("embedded zero ends the name")
-            << QByteArray("ab\0cd", 5) << QByteArray("ab") << none << avl;
-        QTest::newRow("two sweeps, name cut before a split character")
-            << QByteArray(30, 'a') + "\xc3\xbc" << QByteArray(30, 'a') << two
-            << avl + "0 -75.00\n1 " + QByteArray::number((double(lowest) + 0.5) / 2, 'f', 2) + "\n";
-    }
     void roundTrip()
     {
-        QFETCH(QByteArray, name);
-        QFETCH(QByteArray, kept);
-        QFETCH(QVector<CSweep>, sweeps);
-        QFETCH(QByteArray, avl);
-        CHeaderData written = header(name, 2);
-        QCOMPARE(written.deviceName() == nullptr, kept.isEmpty());
+        // The device name is cut before a character split at 31 bytes; an empty one is null.
+        QVERIFY(!header("", 2).deviceName()
+            && qstrlen(header(QByteArray(31, 'a'), 2).deviceName()) == 31);
+        const float lowest = std::numeric_limits<float>::lowest();
+        const QVector<CSweep> sweeps { { CTimeStamp(iSTART), { -70.f, -80.f } },
+            { CTimeStamp(-5), { lowest, 0.5f } } };
+        CHeaderData written = header(QByteArray(30, 'a') + "\xc3\xbc", 2), h;
+        QCOMPARE(QByteArray(written.deviceName()), QByteArray(30, 'a'));
+        QVector<CSweep> read;
         QString error;
         QVERIFY2(WriteRecording(path("trip.rec"), written, sweeps, &error), qPrintable(error));
-        CHeaderData h;
-        QVector<CSweep> read;
         QVERIFY2(ReadSweeps(path("trip.rec"), h, read, &error), qPrintable(error));
-        QCOMPARE(QByteArray(h.deviceName()), kept);
         // Byte for byte: the record is 96 bytes of standard layout with zero-filled texts.
-        written.setSweepCount(quint32(sweeps.size()));
+        written.setSweepCount(2);
         QCOMPARE(QByteArray::fromRawData(reinterpret_cast<const char*>(&h), sizeof h),
             QByteArray::fromRawData(reinterpret_cast<const char*>(&written), sizeof written));
         QCOMPARE(read, sweeps);
+        QCOMPARE(fileBytes(path("trip.bt")).count('\n'), 3);
+        QCOMPARE(fileBytes(path("trip.avl")),
+            "TREC-AVL 1\n0 -75.00\n1 " + QByteArray::number((double(lowest) + 0.5) / 2, 'f', 2)
+                + "\n");
 
         // On demand, backwards, from the file and from a device where it starts after a prefix.
         QBuffer buffer;
@@ -129,14 +114,10 @@ private slots:
         CRecordingReader fromFile, fromDevice;
         QVERIFY(fromFile.open(path("trip.rec")) && fromDevice.open(&buffer));
         for (CRecordingReader* reader : { &fromFile, &fromDevice }) {
-            QVector<CSweep> backwards(sweeps.size());
-            for (int i = sweeps.size() - 1; i >= 0; --i)
-                QVERIFY(reader->readSweep(quint32(i), backwards[i]));
-            QCOMPARE(backwards, sweeps);
-            QVERIFY(reader->truncationText().isEmpty());
+            QVector<CSweep> backwards(2);
+            QVERIFY(reader->readSweep(1, backwards[1]) && reader->readSweep(0, backwards[0]));
+            QVERIFY(backwards == sweeps && reader->truncationText().isEmpty());
         }
-        QCOMPARE(fileBytes(path("trip.bt")).count('\n'), sweeps.size() + 1);
-        QCOMPARE(fileBytes(path("trip.avl")), avl);
     }
 
     void writerRejectsInconsistentSweeps()
@@ -147,8 +128,9 @@ private slots:
         for (const auto& [levels, given] : rows) {
             QString error;
             const QVector<CSweep> sweeps { { CTimeStamp(), QVector<float>(given) } };
-            QVERIFY(!WriteRecording(path("rejected.rec"), header("x", levels), sweeps, &error));
-            QVERIFY2(error.contains("levels"), qPrintable(error));
+            QVERIFY2(!WriteRecording(path("rejected.rec"), header("x", levels), sweeps, &error)
+                    && error.contains("levels"),
+                qPrintable(error));
             QVERIFY(!QFile::exists(path("rejected.rec")) && !QFile::exists(path("rejected.bt")));
         }
     }
@@ -233,19 +215,18 @@ private slots:
             QVERIFY2(readerError.contains("no recording is open"), qPrintable(readerError));
             return;
         }
-        const quint32 announced = qFromLittleEndian<quint32>(contents.constData() + 20);
-        const QString holds
-            = QStringLiteral("holds %1 of %2 announced sweeps").arg(complete).arg(announced);
-        QCOMPARE(reader.sweepCount(), quint32(complete));
+        const QString holds = QStringLiteral("holds %1 of %2 announced sweeps")
+                                  .arg(complete)
+                                  .arg(qFromLittleEndian<quint32>(contents.constData() + 20));
         QCOMPARE(reader.truncationText(), "the file " + holds);
-        // The last complete sweep, from where the file holds it.
+        // The last complete sweep, as the file holds it where it belongs.
         const qint64 sweepSize = 8 + 4 * qint64(reader.header().levelsPerSweep());
-        QVERIFY(complete == 0
-            || (reader.readSweep(quint32(complete - 1), sweep)
-                && file.seek(iREC_HEADER_BYTES + (complete - 1) * sweepSize)));
-        QCOMPARE(sweep.levels.size() * 4 + 8, complete == 0 ? 8 : sweepSize);
-        QVERIFY(complete == 0
-            || sweep.time.usecsSinceEpoch() == qFromLittleEndian<qint64>(file.read(8).constData()));
+        if (complete > 0) {
+            QVERIFY(reader.readSweep(quint32(complete - 1), sweep)
+                && file.seek(iREC_HEADER_BYTES + (complete - 1) * sweepSize));
+            QCOMPARE(
+                sweep.time.usecsSinceEpoch(), qFromLittleEndian<qint64>(file.read(8).constData()));
+        }
         const CSweep before = sweep;
         QVERIFY(!reader.readSweep(quint32(complete), sweep, &readerError));
         QCOMPARE(readerError,
