@@ -25,18 +25,16 @@ std::unique_ptr<ICfg> open(const QString& name, const char* group = "")
         CfgCenter::CreateCfg(name, ICfg::FrontEndView, QLatin1String(group)));
 }
 
-// The entries the frame and the archive client read, as text, number and switch.
+// The entries the frame and the archive client read (numbers and switches are read from the
+// same text).
 QStringList knownEntries(const QString& name)
 {
     QStringList values;
     for (const char* group : { "", "Settings", "Mirel", "MenuSettings" }) {
         const std::unique_ptr<ICfg> cfg = open(name, group);
-        for (const char* key : { "RecordingPath", "FileOpenPath", "Files1", "StallTimeoutMs" }) {
-            const QString k = QLatin1String(key);
-            values << cfg->ReadString(k, QStringLiteral("<default>"))
-                   << QString::number(cfg->ReadInt(k, -17))
-                   << QString::number(cfg->ReadBool(k, true) + 2 * cfg->ReadBool(k, false));
-        }
+        for (const char* key : { "RecordingPath", "HelpFile", "FileOpenPath", "Files1", "Files9",
+                 "Server", "StallTimeoutMs", "Display Mode" })
+            values << cfg->ReadString(QLatin1String(key), QStringLiteral("<default>"));
     }
     return values;
 }
@@ -47,6 +45,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     static QTemporaryDir folder;
     static const bool configured = qputenv("TEV_CONFIG_DIR", folder.path().toUtf8());
+    static const QStringList defaults = knownEntries(QStringLiteral("never-written"));
     check(configured, "configured");
     // A new name for every input: Qt keeps parsed files by name and tells a change by size and
     // time stamp, which two quick writes of the same size can share.
@@ -59,16 +58,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     ini.close();
 
     const QStringList before = knownEntries(name);
-    check(open(name)->WriteString(QStringLiteral("FuzzWritten"), QStringLiteral("yes")), "write");
-    check(open(name)->ReadString(QStringLiteral("FuzzWritten"), QString()) == "yes", "read back");
+    check(open(name)->WriteString(QStringLiteral("FuzzWritten"), QStringLiteral("yes"))
+            && open(name)->ReadString(QStringLiteral("FuzzWritten"), QString()) == "yes",
+        "the entry written reads back");
     if (kept.open(QIODevice::ReadOnly))
-        check(kept.readAll() == bytes && before == knownEntries(QStringLiteral("never-written")),
-            "a damaged file kept whole, and no values from it");
+        check(kept.readAll() == bytes && before == defaults,
+            "a damaged file is kept whole and gives no values");
     else
         check(knownEntries(name) == before, "a write changed other entries");
     kept.close();
     ini.remove();
     kept.remove();
-    QFile::remove(folder.filePath(QStringLiteral("never-written.ini")));
     return 0;
 }

@@ -3,7 +3,6 @@
 // damaged files and with folders it cannot write.
 
 #include "testenvironment.h"
-#include "testframe.h"
 #include "tracecollector.h"
 
 #include <startup/cfgcenter.h>
@@ -55,40 +54,6 @@ class TestCfgCenter : public QObject
     TestConfigDir m_config;
 
 private slots:
-    void roundTrip_data()
-    {
-        // What is written (a QString through WriteString, an int through WriteInt) and the line it
-        // makes in the file (null: the text as it is).
-        QTest::addColumn<QVariant>("written");
-        QTest::addColumn<QByteArray>("line");
-        const auto row = [](const char* tag, const QVariant& written, const char* line = nullptr) {
-            QTest::newRow(tag) << written
-                               << (line ? QByteArray(line) : written.toString().toUtf8());
-        };
-        row("INI syntax and unicode in text", "a=b; c,d [x] \"q\"# Grüße ✓");
-        row("empty text is not absent", "");
-        row("blanks at both ends", "  padded ", "@String(  padded )");
-        row("control characters", QString::fromUtf8("a\nb\r\n\tc\0d\x1b\\", 11),
-            "@String(a\\nb\\r\\n\\tc\\x00d\\x1B\\\\)");
-        row("lone surrogate", QString(QChar(0xD800)) + "x", "@String(\\uD800x)");
-        // Quotes, doubled backslashes and a doubled '@' as Qt's INI format wrote them.
-        row("text of Qt's escaped form", "\"@@a, b\\\\c\"", "@String(\"@@a, b\\\\\\\\c\")");
-        row("int", -42);
-    }
-
-    void roundTrip()
-    {
-        QFETCH(QVariant, written);
-        QFETCH(QByteArray, line);
-        const QString name = freshName();
-        const bool isInt = written.userType() == QMetaType::Int;
-        QVERIFY(isInt ? open(name)->WriteInt("entry", written.toInt())
-                      : open(name)->WriteString("entry", written.toString()));
-        QCOMPARE(fileBytes(m_config.iniPath(name)), "entry=" + line + "\n");
-        QCOMPARE(open(name)->ReadString("entry", "<absent>"), written.toString());
-        QCOMPARE(open(name)->ReadInt("entry", 7), isInt ? written.toInt() : 7);
-    }
-
     void readAndRewrite_data()
     {
         // A file as a person, Qt's INI format or a fault left it, the group and key read, the text
@@ -99,13 +64,30 @@ private slots:
         QTest::addColumn<QString>("key");
         QTest::addColumn<QString>("expected");
         QTest::addColumn<bool>("damaged");
+        QTest::addColumn<QString>("written"); // then, through WriteString
+        QTest::addColumn<QByteArray>("stored"); // what it makes in the file
         const auto row = [](const char* tag, const QByteArray& content, const char* group,
-                             const char* key, const QString& expected, bool damaged = false) {
-            QTest::newRow(tag) << content << group << key << expected << damaged;
+                             const char* key, const QString& expected, bool damaged = false,
+                             const QString& written = "changed", const char* stored = "changed") {
+            QTest::newRow(tag) << content << group << key << expected << damaged << written
+                               << QByteArray(stored);
+        };
+        const auto write = [&](const char* tag, const QString& written, const char* stored) {
+            row(tag, "", "", "k", QString(), false, written, stored);
         };
         const auto byQt = [&](const char* tag, const QString& value) {
             row(tag, writtenByQt(QStringLiteral("G/k"), value), "G", "k", value);
         };
+        write("write: INI syntax and unicode", "a=b; c,d [x] \"q\"# Grüße ✓",
+            "a=b; c,d [x] \"q\"# Grüße ✓");
+        write("write: empty text is not absent", "", "");
+        write("write: blanks at both ends", "  padded ", "@String(  padded )");
+        write("write: control characters", QString::fromUtf8("a\nb\r\n\tc\0d\x1b\\", 11),
+            "@String(a\\nb\\r\\n\\tc\\x00d\\x1B\\\\)");
+        write("write: lone surrogate", QString(QChar(0xD800)) + "x", "@String(\\uD800x)");
+        // Quotes, doubled backslashes and a doubled '@' as Qt's INI format wrote them.
+        write(
+            "write: text of Qt's escaped form", "\"@@a, b\\\\c\"", "@String(\"@@a, b\\\\\\\\c\")");
         row("trailing backslash continues nothing", "k=D:\\Data\\\nj=E:\\\n", "", "j", "E:\\");
         row("blanks around key and value", "  k =\t D:\\My Data \t\n", "", "k", "D:\\My Data");
         row("quotes and backslashes stay", "k=\"C:\\Program Files\\h.chm\"\n", "", "k",
@@ -146,6 +128,8 @@ private slots:
         QFETCH(QString, key);
         QFETCH(QString, expected);
         QFETCH(bool, damaged);
+        QFETCH(QString, written);
+        QFETCH(QByteArray, stored);
         const QString name = freshName();
         const QString kept = m_config.iniPath(name) + ".damaged";
         m_config.writeIni(name, content);
@@ -157,18 +141,18 @@ private slots:
             const auto cfg = open(name, group);
             const auto other = open(name, QStringLiteral("Other"));
             QCOMPARE(cfg->ReadString(key, "<default>"), expected.isNull() ? "<default>" : expected);
-            QVERIFY(cfg->WriteString(key, "changed") && other->WriteInt("Added", 4));
+            QVERIFY(cfg->WriteString(key, written) && other->WriteInt("Added", 4));
         }
-        QCOMPARE(
-            open(name, group)->ReadString(key, {}) + open(name, "Other")->ReadString("Added", {}),
-            "changed4");
+        QCOMPARE(open(name, group)->ReadString(key, "<absent>")
+                + QString::number(open(name, "Other")->ReadInt("Added", 0)),
+            written + "4");
         QCOMPARE(fileBytes(kept), damaged ? content : QByteArray("older copy"));
         // Every old line (none of a damaged file) stays byte for byte and in its order, but the
         // last with the key, whose value is replaced after the key as it was spelt; the rest is
         // added.
         QByteArrayList before = damaged ? QByteArrayList() : content.split('\n'), after;
         for (const QByteArray& line : fileBytes(m_config.iniPath(name)).split('\n')) {
-            const int at = line.lastIndexOf("changed");
+            const int at = line.lastIndexOf(stored);
             const auto old = std::find_if(before.rbegin(), before.rend(),
                 [&](const QByteArray& l) { return at > 0 && l.startsWith(line.left(at)); });
             if (old != before.rend())
@@ -247,35 +231,6 @@ private slots:
         QCOMPARE(traces.messages.size(), traced.isEmpty() ? 0 : 1);
         QCOMPARE(traces.messages.filter(ini).filter(traced), traces.messages);
         QCOMPARE(fileBytes(ini), bytes);
-    }
-
-    // The frame starts with its defaults, and its close sets the file aside and starts a new one;
-    // the front end's file, which it only reads, stays as it is and where it is.
-    void frameOverDamagedSettings()
-    {
-        QCoreApplication::setApplicationName(QStringLiteral("app"));
-        TestConfigDir dir;
-        const QByteArray content
-            = "[Settings]\nFileOpenPath=/kept\nFiles1=/kept/a.rec\n" + QByteArray(32, '\0');
-        dir.writeIni(QStringLiteral("app"), content);
-        dir.writeIni(QStringLiteral("frontend"), content);
-        const QString appIni = dir.iniPath(QStringLiteral("app"));
-        TraceCollector traces;
-        QPointer<TestFrame> frame = new TestFrame;
-        frame->initialize(true);
-        QCOMPARE(
-            frame->m_fileOpenPath + frame->m_settings->recentFiles().join(','), "file:c:/temp");
-        frame->m_fileOpenPath = QStringLiteral("/chosen");
-        frame->close(); // writes the options as it goes
-        QTRY_VERIFY(frame.isNull());
-        QCOMPARE(traces.messages.size(), 1);
-        QVERIFY2(
-            traces.messages.first().contains(appIni + ".damaged"), qPrintable(traces.messages[0]));
-        QCOMPARE(
-            fileBytes(appIni + ".damaged") + fileBytes(dir.iniPath("frontend")), content + content);
-        const auto stored = open("app", "Settings");
-        QCOMPARE(
-            stored->ReadString("FileOpenPath", {}) + stored->ReadString("Files1", {}), "/chosen");
     }
 };
 
