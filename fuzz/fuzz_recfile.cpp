@@ -18,8 +18,7 @@ void check(bool condition, const char* what)
         qFatal("fuzz_recfile: %s", what);
 }
 
-// Bit for bit, so that a NaN level counts as kept. The header is a standard-layout record of
-// 96 bytes without padding whose texts are zero-filled.
+// Bit for bit, a NaN level too; the header is a record of 96 bytes without padding.
 QByteArray bits(const CHeaderData& header, const QVector<CSweep>& sweeps)
 {
     QByteArray all(reinterpret_cast<const char*>(&header), sizeof header);

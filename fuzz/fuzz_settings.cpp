@@ -1,7 +1,6 @@
-// Reads arbitrary bytes as a configuration file through ICfg, then writes one entry. A file
-// the store cannot parse must be kept, byte for byte, as "<name>.ini.damaged" and must give no
-// values; any other file must keep every entry it had; and the entry written must be there
-// afterwards.
+// Reads arbitrary bytes as a configuration file through ICfg, then writes one entry, which must
+// be there afterwards. A file the store cannot parse must be kept, byte for byte, as
+// "<name>.ini.damaged" and give no values; any other file must keep every entry it had.
 
 #include <startup/cfgcenter.h>
 
@@ -44,9 +43,9 @@ QStringList knownEntries(const QString& name)
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     static QTemporaryDir folder;
-    static const bool configured = qputenv("TEV_CONFIG_DIR", folder.path().toUtf8());
+    [[maybe_unused]] static const bool configured
+        = qputenv("TEV_CONFIG_DIR", folder.path().toUtf8());
     static const QStringList defaults = knownEntries(QStringLiteral("never-written"));
-    check(configured, "configured");
     // A new name for every input: Qt keeps parsed files by name and tells a change by size and
     // time stamp, which two quick writes of the same size can share.
     static int run = 0;
@@ -66,7 +65,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             "a damaged file is kept whole and gives no values");
     else
         check(knownEntries(name) == before, "a write changed other entries");
-    kept.close();
     ini.remove();
     kept.remove();
     return 0;

@@ -1,6 +1,5 @@
-// The configuration store over real INI files: the bytes it writes, what it reads from files
-// written by hand or by Qt's own INI format, and what it (and the frame over it) does with
-// damaged files and with folders it cannot write.
+// The configuration store over real INI files: what it reads from files written by hand or by
+// Qt's own INI format, the bytes it writes, and what it does with damaged or unwritable files.
 
 #include "testenvironment.h"
 #include "tracecollector.h"
@@ -21,13 +20,6 @@ enum Fault { Other, FolderReplaced, FileIsAFolder, KeptTaken };
 std::unique_ptr<ICfg> open(const QString& name, const QString& group = QString())
 {
     return std::unique_ptr<ICfg>(CfgCenter::CreateCfg(name, ICfg::DefaultView, group));
-}
-
-// A name of its own per row: Qt keeps parsed files by name.
-QString freshName()
-{
-    static int row = 0;
-    return QStringLiteral("file%1").arg(++row);
 }
 
 // What Qt's own INI format writes for `key` (and a neighbour with the same value), as the store
@@ -52,6 +44,7 @@ class TestCfgCenter : public QObject
 {
     Q_OBJECT
     TestConfigDir m_config;
+    int m_row = 0;
 
 private slots:
     void readAndRewrite_data()
@@ -66,33 +59,31 @@ private slots:
         QTest::addColumn<bool>("damaged");
         QTest::addColumn<QString>("written"); // then, through WriteString
         QTest::addColumn<QByteArray>("stored"); // what it makes in the file
-        const auto row = [](const char* tag, const QByteArray& content, const char* group,
-                             const char* key, const QString& expected, bool damaged = false,
-                             const QString& written = "changed", const char* stored = "changed") {
-            QTest::newRow(tag) << content << group << key << expected << damaged << written
-                               << QByteArray(stored);
-        };
-        const auto write = [&](const char* tag, const QString& written, const char* stored) {
-            row(tag, "", "", "k", QString(), false, written, stored);
+        const auto row
+            = [](const char* tag, const QByteArray& content, const char* group, const char* key,
+                  const QString& expected, bool damaged = false, const QString& written = "changed",
+                  const QByteArray& stored = "changed") {
+                  QTest::newRow(tag)
+                      << content << group << key << expected << damaged << written << stored;
+              };
+        const auto write = [&](const char* tag, const QString& written, const char* stored = "") {
+            row(tag, "", "", "k", QString(), false, written, *stored ? stored : written.toUtf8());
         };
         const auto byQt = [&](const char* tag, const QString& value) {
             row(tag, writtenByQt(QStringLiteral("G/k"), value), "G", "k", value);
         };
-        write("write: INI syntax and unicode", "a=b; c,d [x] \"q\"# Grüße ✓",
-            "a=b; c,d [x] \"q\"# Grüße ✓");
-        write("write: empty text is not absent", "", "");
+        write("write: INI syntax and unicode", "a=b; c,d [x] \"q\"# Grüße ✓");
+        write("write: empty text is not absent", "");
         write("write: blanks at both ends", "  padded ", "@String(  padded )");
         write("write: control characters", QString::fromUtf8("a\nb\r\n\tc\0d\x1b\\", 11),
             "@String(a\\nb\\r\\n\\tc\\x00d\\x1B\\\\)");
         write("write: lone surrogate", QString(QChar(0xD800)) + "x", "@String(\\uD800x)");
         // Quotes, doubled backslashes and a doubled '@' as Qt's INI format wrote them.
-        write(
-            "write: text of Qt's escaped form", "\"@@a, b\\\\c\"", "@String(\"@@a, b\\\\\\\\c\")");
+        write("write: Qt's escaped form", "\"@@a, b\\\\c\"", "@String(\"@@a, b\\\\\\\\c\")");
         row("trailing backslash continues nothing", "k=D:\\Data\\\nj=E:\\\n", "", "j", "E:\\");
         row("blanks around key and value", "  k =\t D:\\My Data \t\n", "", "k", "D:\\My Data");
-        row("quotes and backslashes stay", "k=\"C:\\Program Files\\h.chm\"\n", "", "k",
-            "\"C:\\Program Files\\h.chm\"");
-        row("comment characters in a value", "k=a;b #c=d\n", "", "k", "a;b #c=d");
+        row("quotes and backslashes stay", "k=\"C:\\My Files\\h\"\n", "", "k",
+            "\"C:\\My Files\\h\"");
         row("comment lines", "; k=x\n  # k=y\n", "", "k", QString());
         row("CRLF line ends", "[G]\r\nk=file:c:/temp\r\nj=/a.rec\r\n", "G", "k", "file:c:/temp");
         row("byte order mark", "\xEF\xBB\xBFk=/data\n", "", "k", "/data");
@@ -101,12 +92,9 @@ private slots:
         row("escaped key", "[G]\nShow%20Grid=1\n", "G", "Show Grid", "1");
         row("group inside a key", "[G]\nDeck\\k=loop\n", "G", "Deck/k", "loop");
         row("the last of two lines counts", "[G]\nk=/a.rec\nk=/b.rec\n", "G", "k", "/b.rec");
-        row("unknown escape: taken as typed", "k=@String(C:\\Data)\n", "", "k",
-            "@String(C:\\Data)");
-        row("invalid UTF-8 beside the entry", "[G]\nj=/data/\xff\xfe.rec\nk=/b.rec\n", "G", "k",
+        row("unknown escape: as typed", "k=@String(C:\\Data)\n", "", "k", "@String(C:\\Data)");
+        row("invalid UTF-8 beside the entry", "[G]\nj=/\xff\xfe.rec\nk=/b.rec\n", "G", "k",
             "/b.rec");
-        byQt("Qt: URL with a blank, non-ASCII", "file:///C:/My Data/Grüße ✓");
-        byQt("Qt: name with a comma", "/data/run 1, take 2.rec");
         byQt("Qt: name with quotes", "/data/\"best\".rec");
         byQt("Qt: Windows name", "C:\\Data\\Rec\\a.rec");
         byQt("Qt: name beginning with @", "@home/a.rec");
@@ -130,11 +118,9 @@ private slots:
         QFETCH(bool, damaged);
         QFETCH(QString, written);
         QFETCH(QByteArray, stored);
-        const QString name = freshName();
+        const QString name = QStringLiteral("file%1").arg(++m_row); // Qt keeps parsed files by name
         const QString kept = m_config.iniPath(name) + ".damaged";
         m_config.writeIni(name, content);
-        QFile older(kept); // a copy kept before, which a new damage replaces
-        QVERIFY(older.open(QIODevice::WriteOnly) && older.write("older copy") > 0 && older.flush());
         {
             // Two handles on one file: only the first write may set a damaged file aside, else
             // the second would move the new file over the kept one.
@@ -146,7 +132,7 @@ private slots:
         QCOMPARE(open(name, group)->ReadString(key, "<absent>")
                 + QString::number(open(name, "Other")->ReadInt("Added", 0)),
             written + "4");
-        QCOMPARE(fileBytes(kept), damaged ? content : QByteArray("older copy"));
+        QCOMPARE(fileBytes(kept), damaged ? content : QByteArray());
         // Every old line (none of a damaged file) stays byte for byte and in its order, but the
         // last with the key, whose value is replaced after the key as it was spelt; the rest is
         // added.
@@ -163,17 +149,6 @@ private slots:
         }
         before.removeAll("");
         QCOMPARE(after, before);
-    }
-
-    void invalidNames()
-    {
-        auto cfg = open(QStringLiteral("valid"));
-        for (const QString name : { "", "a/b", "a\\b", "..", "." }) {
-            QVERIFY2(!open(name) && !open("valid", name.isEmpty() ? ".." : name), qPrintable(name));
-            QVERIFY2(!std::unique_ptr<ICfg>(cfg->GetSubCfg(name)), qPrintable(name));
-        }
-        // An empty key neither writes nor reads.
-        QVERIFY(!cfg->WriteString("", "x") && cfg->ReadString("", "default") == "default");
     }
 
     void failedWrite_data()
@@ -206,8 +181,8 @@ private slots:
         QFETCH(QString, traced);
         QFETCH(QByteArray, bytes);
         TestConfigDir dir;
-        QVERIFY(QFile(dir.path() + "/file").open(QIODevice::WriteOnly));
-        QVERIFY(QDir().mkpath(dir.path() + "/gone"));
+        QVERIFY(QFile(dir.path() + "/file").open(QIODevice::WriteOnly)
+            && QDir().mkpath(dir.path() + "/gone"));
         qputenv("TEV_CONFIG_DIR", (dir.path() + '/' + folder).toUtf8());
         const QString ini = CfgCenter::ConfigFolder() + "/faulty.ini";
         if (fault == FileIsAFolder)
@@ -220,7 +195,6 @@ private slots:
         TraceCollector traces;
         {
             auto cfg = open(QStringLiteral("faulty"));
-            QCOMPARE(cfg->ReadString("key", "default"), QStringLiteral("default"));
             QCOMPARE(cfg->WriteString("key", "value"), !writeFails);
             // A second failure is not traced again.
             QCOMPARE(cfg->WriteInt("other", 1), !writeFails);

@@ -8,6 +8,8 @@
 #include <QtEndian>
 #include <QtTest>
 
+#include <cstring>
+
 using namespace Recording2;
 
 namespace Recording2 {
@@ -22,9 +24,8 @@ const qint64 iSTART = 1709296496789000; // 2024-03-01 12:34:56.789 UTC
 
 QByteArray u32(quint32 value)
 {
-    char bytes[4];
-    qToLittleEndian(value, bytes);
-    return QByteArray(bytes, 4);
+    const quint32 little = qToLittleEndian(value);
+    return QByteArray(reinterpret_cast<const char*>(&little), 4);
 }
 
 QByteArray patched(QByteArray bytes, int offset, const QByteArray& with)
@@ -77,15 +78,10 @@ private slots:
             && ReadSweeps(path("four.rec"), h, read));
         // Byte for byte: the record is 96 bytes of standard layout with zero-filled texts.
         written.setSweepCount(4);
-        QCOMPARE(QByteArray::fromRawData(reinterpret_cast<const char*>(&h), sizeof h),
-            QByteArray::fromRawData(reinterpret_cast<const char*>(&written), sizeof written));
+        QVERIFY(std::memcmp(&h, &written, sizeof h) == 0);
         QCOMPARE(read, four);
         QCOMPARE(
             fileBytes(path("four.avl")), "TREC-AVL 1\n0 -80.17\n1 -81.17\n2 -82.17\n3 -83.17\n");
-        // Nothing is written for levels the reader would refuse, or sweeps unlike the header.
-        QVERIFY(!WriteRecording(path("bad.rec"), header("x", 0), {})
-            && !WriteRecording(path("bad.rec"), written, { { CTimeStamp(), { 1.f } } })
-            && !QFile::exists(path("bad.rec")));
         m_four = fileBytes(path("four.rec"));
         m_good = patched(m_four.left(144), 20, u32(2));
     }
@@ -117,8 +113,6 @@ private slots:
         row("unterminated name", patched(good, 40, QByteArray(32, 'n')),
             "without terminating zero");
         // Announced sizes no memory could hold: only the complete sweeps may cost anything.
-        row("2^32-1 sweeps announced", patched(good, 20, u32(0xffffffff)),
-            "announces 4294967295 sweeps", 2);
         // 1025 complete sweeps of 4 MiB in a sparse file: the last one lies past 4 GiB, where a
         // 32-bit offset would wrap to 8296, which holds other bytes than the zeros there.
         row("2^32-1 sweeps of 2^20 levels, past 4 GiB",
@@ -144,17 +138,14 @@ private slots:
             QSKIP("no room for a sparse file here");
         file.close();
 
-        // A failed read leaves its output alone; a device is read with seek and read instead
-        // of pread, to the same verdict.
+        // A failed read leaves its output alone.
         CHeaderData h = header("untouched", 7);
         QVector<CSweep> sweeps { CSweep() };
-        QString headerError, sweepsError, deviceError;
-        QVERIFY(!ReadHeader(file.fileName(), h, &headerError));
-        QVERIFY2(headerError.contains(error), qPrintable(headerError));
-        QVERIFY(
-            !ReadSweeps(file.fileName(), h, sweeps, &sweepsError) && sweepsError == headerError);
-        if (file.open(QIODevice::ReadOnly))
-            QVERIFY(!ReadSweeps(file, h, sweeps, &deviceError) && deviceError == headerError);
+        QString headerError, sweepsError;
+        QVERIFY(!ReadHeader(file.fileName(), h, &headerError)
+            && !ReadSweeps(file.fileName(), h, sweeps, &sweepsError));
+        QVERIFY2(
+            headerError.contains(error) && sweepsError == headerError, qPrintable(headerError));
         QVERIFY(QByteArray(h.deviceName()) == "untouched" && sweeps.size() == 1);
 
         CRecordingReader reader;
@@ -162,10 +153,10 @@ private slots:
         CSweep sweep;
         QCOMPARE(reader.open(file.fileName(), &readerError), complete >= 0);
         if (complete < 0) {
-            QCOMPARE(readerError, headerError);
-            QVERIFY(
-                !reader.isOpen() && !reader.refresh() && !reader.readSweep(0, sweep, &readerError));
-            QVERIFY2(readerError.contains("no recording is open"), qPrintable(readerError));
+            QVERIFY2(readerError == headerError && !reader.isOpen() && !reader.refresh(),
+                qPrintable(readerError));
+            QVERIFY(!reader.readSweep(0, sweep, &readerError)
+                && readerError.contains("no recording is open"));
             return;
         }
         const QString holds = QStringLiteral("holds %1 of %2 announced sweeps")
@@ -173,10 +164,10 @@ private slots:
                                   .arg(qFromLittleEndian<quint32>(contents.constData() + 20));
         QCOMPARE(reader.truncationText(), "the file " + holds);
         // The last complete sweep, as the file holds it where it belongs.
-        const qint64 sweepSize = 8 + 4 * qint64(reader.header().levelsPerSweep());
         if (complete > 0) {
-            QVERIFY(reader.readSweep(quint32(complete - 1), sweep)
-                && file.seek(iREC_HEADER_BYTES + (complete - 1) * sweepSize));
+            QVERIFY(file.open(QIODevice::ReadOnly) && reader.readSweep(quint32(complete - 1), sweep)
+                && file.seek(
+                    iREC_HEADER_BYTES + (complete - 1) * (8 + 4 * qint64(sweep.levels.size()))));
             QCOMPARE(
                 sweep.time.usecsSinceEpoch(), qFromLittleEndian<qint64>(file.read(8).constData()));
         }
@@ -209,7 +200,6 @@ private slots:
         row("grows past the count, not raised yet", good, good + sweep2, "", "", 2);
         row("writer raises the count", good, m_four, "", "", 4);
         row("other levels", good, patched(good, 8, u32(4)), "", "the recording changed", 0);
-        row("damaged magic", good, patched(good, 0, "RIFF"), "", "wrong magic number", 0);
     }
     void changesWhileOpen()
     {

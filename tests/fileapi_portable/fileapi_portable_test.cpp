@@ -1,17 +1,9 @@
-// The file layer's cases, written once without Qt for Linux and Windows (built with MinGW-w64,
-// run under Wine); where Windows share modes decide differently from what Linux can see, the
-// two expected columns differ. The other opener is a handle of this program: share modes apply
-// between any two Windows handles, and on Linux the layer counts our other descriptors like
-// anyone else's (tst_frame holds a file from a child process).
+// The file layer's cases, written once without Qt for Linux and Windows (MinGW-w64, run under
+// Wine); where Windows share modes decide differently, the two expected columns differ. The other
+// opener is a handle of this program: share modes apply between any two Windows handles, and on
+// Linux the layer counts our other descriptors like anyone else's.
 
 #include <fileapi/fileapi.h>
-
-#ifdef _WIN32
-#include <windows.h>
-#else
-#include <fcntl.h>
-#include <unistd.h>
-#endif
 
 #include <cstdio>
 #include <filesystem>
@@ -24,17 +16,19 @@
 #include <string>
 
 namespace fs = std::filesystem;
-using fileapi::CopyResult;
 using fileapi::Handle;
 using fileapi::InvalidHandle;
 
-namespace {
-
 #ifdef _WIN32
+#include <windows.h>
 constexpr bool kWindows = true;
 #else
+#include <fcntl.h>
+#include <unistd.h>
 constexpr bool kWindows = false;
 #endif
+
+namespace {
 
 // Not plain ASCII, so that every case also goes through the UTF-8 to UTF-16 conversion of the
 // Windows build.
@@ -67,9 +61,9 @@ std::string read(const std::string& name)
 {
     std::error_code error;
     std::ifstream in(at(name), std::ios::binary);
-    if (!fs::is_regular_file(at(name), error) || !in)
-        return "<missing>";
-    return std::string(std::istreambuf_iterator<char>(in), {});
+    return fs::is_regular_file(at(name), error) && in
+        ? std::string(std::istreambuf_iterator<char>(in), {})
+        : "<missing>";
 }
 
 // Everything in the case's folder, so that a temporary left behind shows.
@@ -105,40 +99,29 @@ void check(const std::string& name, const char* onLinux, const char* onWindows,
     }
     const std::string expected = kWindows ? onWindows : onLinux;
     g_failed += seen != expected;
-    std::printf("%s %s\n", seen == expected ? "PASS" : "FAIL", name.c_str());
-    if (seen != expected)
-        std::printf("  saw      \"%s\"\n  expected \"%s\"\n", seen.c_str(), expected.c_str());
+    std::printf("%s %s: \"%s\", expected \"%s\"\n", seen == expected ? "PASS" : "FAIL",
+        name.c_str(), seen.c_str(), expected.c_str());
 }
 
-enum Access { Read, Write, ReadWrite };
+// How an ordinary program opens the file, not through the layer: to read, to write, or to read
+// and write sharing nothing (Linux knows no share modes, there it is a reader and writer).
+enum Access { Read, Write, Exclusive };
 
-// The share modes a Windows program asks for; Linux knows none, there every opener is alike.
-enum Sharing {
-    Typical, // FILE_SHARE_READ | FILE_SHARE_WRITE: the C runtime's fopen, Qt's QFile
-    ReadsOnly, // FILE_SHARE_READ: a writer that lets readers look
-    Nothing, // 0: a program that wants the file for itself
-};
-
-// Opens the file as an ordinary program does, not through the layer.
-Handle openPlainly(const fs::path& path, Access access, Sharing sharing = Typical)
+Handle openPlainly(const fs::path& path, Access access)
 {
 #ifdef _WIN32
     static const DWORD accesses[] = { GENERIC_READ, GENERIC_WRITE, GENERIC_READ | GENERIC_WRITE };
-    static const DWORD shares[] = { FILE_SHARE_READ | FILE_SHARE_WRITE, FILE_SHARE_READ, 0 };
-    return CreateFileW(path.wstring().c_str(), accesses[access], shares[sharing], nullptr,
-        OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    const DWORD share = access == Exclusive ? 0 : FILE_SHARE_READ | FILE_SHARE_WRITE;
+    return CreateFileW(path.wstring().c_str(), accesses[access], share, nullptr, OPEN_EXISTING,
+        FILE_ATTRIBUTE_NORMAL, nullptr);
 #else
-    (void)sharing;
     static const int modes[] = { O_RDONLY, O_WRONLY, O_RDWR };
     return ::open(path.c_str(), modes[access] | O_CLOEXEC);
 #endif
 }
 
-void makeReadOnly(const fs::path& path)
-{
-    // MinGW's libstdc++ sets the read-only attribute for a mode without write bits.
-    fs::permissions(path, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
-}
+// MinGW's libstdc++ sets the read-only attribute for a mode without write bits.
+const fs::perms kReadOnly = fs::perms::owner_read;
 
 // '+' for a handle, '-' for a refusal; Close must agree.
 char outcome(Handle handle)
@@ -152,62 +135,45 @@ char outcome(Handle handle)
 // layer's write handles, whether a plain reader and writer get in after them.
 void testOpens()
 {
-    enum Holder {
-        Nobody,
-        ReadOnlyFile,
-        LayerProbe,
-        LayerWriter,
-        LayerSharedWriter,
-        Reader,
-        Writer,
-        ReadWriter
-    };
+    enum Holder { Nobody, ReadOnly, Probe, OwnWriter, OwnSharedWriter, Reader, Writer, Excluder };
     static const struct
     {
         const char* name;
         const char *onLinux, *onWindows;
         Holder holder;
-        Sharing sharing = Typical;
         std::string path = kFile;
     } rows[] = {
-        { "free", "+++-", "+++-", Nobody },
-        { "read-only", "+---", "+---", ReadOnlyFile },
-        { "read by another program", "+---", "+---", Reader },
+        { "read-only", "+---", "+---", ReadOnly },
         { "written by another program", "+-+-", "+-+-", Writer },
-        // Its share mode keeps every other writer out on Windows; Linux cannot see share modes,
-        // there it is a writer like any other.
-        { "written by a program that lets only readers in", "+-+-", "+---", Writer, ReadsOnly },
         // A handle without data access meets no share mode, not even an exclusive holder's.
-        { "held exclusively by another program", "+---", "+---", ReadWriter, Nothing },
-        { "probed through the layer", "+++-", "+++-", LayerProbe },
+        { "held exclusively by another program", "+---", "+---", Excluder },
+        { "probed through the layer", "+++-", "+++-", Probe },
         // Linux has no share modes to keep the later plain openers out.
-        { "written through the layer", "+-+- ++", "+--- --", LayerWriter },
-        { "written through the layer sharing writes", "+-+- ++", "+-+- -+", LayerSharedWriter },
-        { "missing, name beyond ASCII", "---+", "---+", Nobody, Typical,
-            u8"neu-\u00df-\u20ac.rec" },
-        { "in a missing folder", "----", "----", Nobody, Typical, "missing/file" },
-        { "folder", "----", "----", Nobody, Typical, "folder" },
+        { "written through the layer", "+-+- ++", "+--- --", OwnWriter },
+        { "written through the layer sharing writes", "+-+- ++", "+-+- -+", OwnSharedWriter },
+        { "missing, name beyond ASCII", "---+", "---+", Nobody, u8"neu-\u00df-\u20ac.rec" },
+        { "folder", "----", "----", Nobody, "folder" },
         // Linux names are bytes; Windows names are UTF-16, which such a name has no form in.
-        { "name that is no UTF-8", "---+", "----", Nobody, Typical, "bad-\xff.rec" },
+        { "name that is no UTF-8", "---+", "----", Nobody, "bad-\xff.rec" },
     };
     for (const auto& row : rows) {
         check(std::string("opens: ") + row.name, row.onLinux, row.onWindows, [&] {
             const std::string path = utf8(row.path);
-            if (row.holder == ReadOnlyFile)
-                makeReadOnly(at(kFile));
+            if (row.holder == ReadOnly)
+                fs::permissions(at(kFile), kReadOnly);
             Handle holder = InvalidHandle;
             if (row.holder >= Reader)
-                holder = openPlainly(at(kFile), Access(row.holder - Reader), row.sharing);
-            else if (row.holder >= LayerWriter)
-                holder = fileapi::OpenWrite(path, row.holder == LayerSharedWriter);
-            else if (row.holder == LayerProbe)
+                holder = openPlainly(at(kFile), Access(row.holder - Reader));
+            else if (row.holder >= OwnWriter)
+                holder = fileapi::OpenWrite(path, row.holder == OwnSharedWriter);
+            else if (row.holder == Probe)
                 holder = fileapi::OpenExisting(path);
-            need(holder != InvalidHandle || row.holder <= ReadOnlyFile, "the holder's handle");
+            need(holder != InvalidHandle || row.holder <= ReadOnly, "the holder's handle");
             std::set<std::string> before = entries();
             std::string seen { outcome(fileapi::OpenExisting(path)),
                 outcome(fileapi::OpenWrite(path, false)), outcome(fileapi::OpenWrite(path, true)),
                 outcome(fileapi::CreateNew(path, false)) };
-            if (row.holder == LayerWriter || row.holder == LayerSharedWriter)
+            if (row.holder == OwnWriter || row.holder == OwnSharedWriter)
                 seen += { ' ', outcome(openPlainly(at(kFile), Read)),
                     outcome(openPlainly(at(kFile), Write)) };
             fileapi::Close(holder);
@@ -223,56 +189,53 @@ void testOpens()
 // kept its content; and whether anything else changed.
 void testCopy()
 {
-    enum Source { Large, ReadOnlyLarge, HeldLarge, Folder, None };
-    static const char* const results[]
-        = { "Copied", "DestinationExists", "SourceMissing", "Failed" };
+    const char* const results[] = { "Copied", "DestinationExists", "SourceMissing", "Failed" };
+    // The source is 3 MiB, more than one buffer of any copy loop, unless it is "folder" or
+    // "missing"; "held" is held by another program that shares nothing.
     static const struct
     {
         const char* name;
-        Source source;
-        std::string to;
-        const char *onLinux, *onWindows;
+        std::string from, to;
+        const char* onLinux;
+        const char* onWindows = nullptr; // when not as on Linux
     } rows[] = {
-        { "into a folder, name beyond ASCII", Large, u8"folder/kopie-\u00e4.rec", "Copied",
-            "Copied" },
-        { "read-only source", ReadOnlyLarge, "copy.rec", "Copied read-only", "Copied read-only" },
+        { "into a folder, name beyond ASCII", "source", u8"folder/kopie-\u00e4.rec", "Copied" },
+        { "read-only source", "read-only", "copy.rec", "Copied read-only" },
         // Reading needs the holder's leave on Windows; Linux has no share modes.
-        { "source another program holds exclusively", HeldLarge, "copy.rec", "Copied", "Failed" },
-        { "onto an existing file", Large, kFile, "DestinationExists", "DestinationExists" },
-        { "onto a folder", Large, "folder", "DestinationExists", "DestinationExists" },
-        { "missing source onto an existing file", None, kFile, "SourceMissing", "SourceMissing" },
-        { "missing destination folder", Large, "missing/copy.rec", "Failed", "Failed" },
-        { "folder as source", Folder, "copy.rec", "Failed", "Failed" },
+        { "source another program holds exclusively", "held", "copy.rec", "Copied", "Failed" },
+        { "onto an existing file", "source", kFile, "DestinationExists" },
+        { "missing source onto an existing file", "missing", kFile, "SourceMissing" },
+        { "missing destination folder", "source", "missing/copy.rec", "Failed" },
+        { "folder as source", "folder", "copy.rec", "Failed" },
     };
-    std::string large; // 3 MiB, more than one buffer of any copy loop
+    std::string large;
     for (int i = 0; large.size() < 3 * 1024 * 1024; ++i)
         large += std::to_string(i) + '\n';
     for (const auto& row : rows) {
-        check(std::string("CopyNoOverwrite: ") + row.name, row.onLinux, row.onWindows, [&] {
-            const std::string from
-                = row.source == Folder ? "folder" : (row.source == None ? "missing" : "source");
-            need(row.source >= Folder || write(from, large), "write the source");
-            if (row.source == ReadOnlyLarge)
-                makeReadOnly(at(from));
-            const Handle holder = row.source == HeldLarge
-                ? openPlainly(at(from), ReadWrite, Nothing)
-                : InvalidHandle;
-            need((holder != InvalidHandle) == (row.source == HeldLarge), "the holder's handle");
+        const char* onWindows = row.onWindows ? row.onWindows : row.onLinux;
+        check(std::string("CopyNoOverwrite: ") + row.name, row.onLinux, onWindows, [&] {
+            need(row.from == "folder" || row.from == "missing" || write(row.from, large),
+                "write the source");
+            if (row.from == "read-only")
+                fs::permissions(at(row.from), kReadOnly);
+            const Handle holder
+                = row.from == "held" ? openPlainly(at(row.from), Exclusive) : InvalidHandle;
+            need((holder != InvalidHandle) == (row.from == "held"), "the holder's handle");
             const std::string before = read(row.to);
             std::set<std::string> expected = entries();
             std::string error;
-            const CopyResult result = fileapi::CopyNoOverwrite(utf8(from), utf8(row.to), &error);
+            const fileapi::CopyResult result
+                = fileapi::CopyNoOverwrite(utf8(row.from), utf8(row.to), &error);
             fileapi::Close(holder);
+            const bool copied = result == fileapi::CopyResult::Copied;
             std::string seen = results[int(result)];
-            if (error.empty() != (result == CopyResult::Copied))
-                seen += " (error text: " + error + ")";
-            if (result == CopyResult::Copied) {
+            seen += error.empty() != copied ? " (error text: " + error + ")" : "";
+            if (copied)
                 expected.insert(row.to);
-                const fs::perms written = fs::status(at(row.to)).permissions();
-                seen += (written & fs::perms::owner_write) == fs::perms::none ? " read-only" : "";
-            }
-            if (read(row.to) != (result == CopyResult::Copied ? large : before))
-                seen += " (content)";
+            const fs::perms written = fs::status(at(row.to)).permissions();
+            seen += copied && (written & fs::perms::owner_write) == fs::perms::none ? " read-only"
+                                                                                    : "";
+            seen += read(row.to) != (copied ? large : before) ? " (content)" : "";
             return seen + (entries() == expected ? "" : " (other entries)");
         });
     }
