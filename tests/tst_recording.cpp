@@ -86,9 +86,9 @@ private slots:
         m_good = patched(m_four.left(144), 20, u32(2));
     }
 
-    // Every file here fails ReadHeader and ReadSweeps with the same message. The reader opens
-    // the ones that are only cut short (`complete` of them readable), and refuses the rest with
-    // that message too. `size` > 0 extends the file (sparse) to that size; a null `contents`
+    // Every file here fails ReadHeader and ReadSweeps with the same message, leaving their output
+    // alone. The reader opens the ones only cut short (`complete` of them readable) and refuses
+    // the rest with that message too. `size` > 0 extends the file (sparse); a null `contents`
     // makes no file at all.
     void badFiles_data()
     {
@@ -138,7 +138,6 @@ private slots:
             QSKIP("no room for a sparse file here");
         file.close();
 
-        // A failed read leaves its output alone.
         CHeaderData h = header("untouched", 7);
         QVector<CSweep> sweeps { CSweep() };
         QString headerError, sweepsError;

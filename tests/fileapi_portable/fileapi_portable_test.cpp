@@ -144,6 +144,7 @@ void testOpens()
         std::string path = kFile;
     } rows[] = {
         { "read-only", "+---", "+---", ReadOnly },
+        { "read by another program", "+---", "+---", Reader },
         { "written by another program", "+-+-", "+-+-", Writer },
         // A handle without data access meets no share mode, not even an exclusive holder's.
         { "held exclusively by another program", "+---", "+---", Excluder },
