@@ -10,7 +10,6 @@
 #include <QtTest>
 
 #include <algorithm>
-#include <csettings.h>
 #include <memory>
 
 namespace {
