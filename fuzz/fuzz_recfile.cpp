@@ -10,20 +10,20 @@
 
 using namespace Recording2;
 
-#define CHECK(condition)                                                                           \
-    do {                                                                                           \
-        if (!(condition))                                                                          \
-            qFatal("fuzz_recfile: %s", #condition);                                                \
-    } while (false)
-
 namespace {
 
-// Bit for bit, so that a NaN level counts as kept. The header is a standard-layout record of
-// 96 bytes without padding whose texts are zero-filled.
+void check(bool condition, const char* what)
+{
+    if (!condition)
+        qFatal("fuzz_recfile: %s", what);
+}
+
+// Bit for bit, a NaN level too; the header is a record of 96 bytes without padding.
 QByteArray bits(const CHeaderData& header, const QVector<CSweep>& sweeps)
 {
     QByteArray all(reinterpret_cast<const char*>(&header), sizeof header);
     for (const CSweep& sweep : sweeps) {
+        check(quint32(sweep.levels.size()) == header.levelsPerSweep(), "levels as announced");
         const qint64 time = sweep.time.usecsSinceEpoch();
         all += QByteArray(reinterpret_cast<const char*>(&time), sizeof time)
             + QByteArray(reinterpret_cast<const char*>(sweep.levels.constData()),
@@ -41,29 +41,21 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     QBuffer headerBuffer(&bytes), buffer(&bytes);
     headerBuffer.open(QIODevice::ReadOnly);
     buffer.open(QIODevice::ReadOnly);
-
-    CHeaderData header, full;
-    QVector<CSweep> sweeps;
+    CHeaderData header, full, again;
+    QVector<CSweep> sweeps, sweepsAgain;
     QString headerError, error;
     const bool headerRead = ReadHeader(headerBuffer, header, &headerError);
-    CHECK(headerRead == headerError.isEmpty());
+    check(headerRead == headerError.isEmpty(), "an error text exactly for a refusal");
     // The header check covers the size, so both readers agree on what they accept.
-    CHECK(ReadSweeps(buffer, full, sweeps, &error) == headerRead);
-    if (!headerRead) {
-        CHECK(sweeps.isEmpty()); // a failed read leaves its output alone
+    check(ReadSweeps(buffer, full, sweeps, &error) == headerRead, "both readers agree");
+    check(headerRead || sweeps.isEmpty(), "a failed read leaves its output alone");
+    if (!headerRead)
         return 0;
-    }
-    CHECK(bits(header, {}) == bits(full, {}));
-    CHECK(quint32(sweeps.size()) == full.sweepCount());
-    for (const CSweep& sweep : sweeps)
-        CHECK(quint32(sweep.levels.size()) == full.levelsPerSweep());
-
-    // Round trip through the writer and the file reader.
+    check(bits(header, {}) == bits(full, {}) && quint32(sweeps.size()) == full.sweepCount(),
+        "the same header, and the sweeps it announces");
     const QString path = folder.filePath(QStringLiteral("roundtrip.rec"));
-    CHeaderData again;
-    QVector<CSweep> sweepsAgain;
-    CHECK(WriteRecording(path, full, sweeps, &error));
-    CHECK(ReadSweeps(path, again, sweepsAgain, &error));
-    CHECK(bits(full, sweeps) == bits(again, sweepsAgain));
+    check(WriteRecording(path, full, sweeps, &error) && ReadSweeps(path, again, sweepsAgain, &error)
+            && bits(full, sweeps) == bits(again, sweepsAgain),
+        "a round trip through the writer and the file reader");
     return 0;
 }

@@ -1,7 +1,6 @@
-// Reads arbitrary bytes as a configuration file through ICfg, then writes one entry. A file
-// the store cannot parse must be kept, byte for byte, as "<name>.ini.damaged" and must give no
-// values; any other file must keep every entry it had; and the entry written must be there
-// afterwards.
+// Reads arbitrary bytes as a configuration file through ICfg, then writes one entry, which must
+// be there afterwards. A file the store cannot parse must be kept, byte for byte, as
+// "<name>.ini.damaged" and give no values; any other file must keep every entry it had.
 
 #include <startup/cfgcenter.h>
 
@@ -11,34 +10,30 @@
 #include <cstdint>
 #include <memory>
 
-#define CHECK(condition)                                                                           \
-    do {                                                                                           \
-        if (!(condition))                                                                          \
-            qFatal("fuzz_settings: %s", #condition);                                               \
-    } while (false)
-
 namespace {
 
-std::unique_ptr<ICfg> open(const QString& name)
+void check(bool condition, const char* what)
 {
-    return std::unique_ptr<ICfg>(CfgCenter::CreateCfg(name, ICfg::FrontEndView, QString()));
+    if (!condition)
+        qFatal("fuzz_settings: %s", what);
 }
 
-// The entries the frame and the archive client read, as text, number and switch.
+std::unique_ptr<ICfg> open(const QString& name, const char* group = "")
+{
+    return std::unique_ptr<ICfg>(
+        CfgCenter::CreateCfg(name, ICfg::FrontEndView, QLatin1String(group)));
+}
+
+// The entries the frame and the archive client read (numbers and switches are read from the
+// same text).
 QStringList knownEntries(const QString& name)
 {
     QStringList values;
-    const std::unique_ptr<ICfg> top = open(name);
-    for (const char* key : { "RecordingPath", "ReportPath", "HelpFile" })
-        values << top->ReadString(QLatin1String(key), QStringLiteral("<default>"));
-    for (const char* group : { "Settings", "Mirel", "MenuSettings" }) {
-        const std::unique_ptr<ICfg> sub(top->GetSubCfg(QLatin1String(group)));
-        for (const char* key : { "FileOpenPath", "Files1", "Files9", "Server", "StallTimeoutMs" }) {
-            values << sub->ReadString(QLatin1String(key), QStringLiteral("<default>"))
-                   << QString::number(sub->ReadInt(QLatin1String(key), -17))
-                   << QString::number(sub->ReadBool(QLatin1String(key), true))
-                   << QString::number(sub->ReadBool(QLatin1String(key), false));
-        }
+    for (const char* group : { "", "Settings", "Mirel", "MenuSettings" }) {
+        const std::unique_ptr<ICfg> cfg = open(name, group);
+        for (const char* key : { "RecordingPath", "HelpFile", "FileOpenPath", "Files1", "Files9",
+                 "Server", "StallTimeoutMs", "Display Mode" })
+            values << cfg->ReadString(QLatin1String(key), QStringLiteral("<default>"));
     }
     return values;
 }
@@ -48,8 +43,9 @@ QStringList knownEntries(const QString& name)
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     static QTemporaryDir folder;
-    static const bool configured = qputenv("TEV_CONFIG_DIR", folder.path().toUtf8());
-    CHECK(configured);
+    [[maybe_unused]] static const bool configured
+        = qputenv("TEV_CONFIG_DIR", folder.path().toUtf8());
+    static const QStringList defaults = knownEntries(QStringLiteral("never-written"));
     // A new name for every input: Qt keeps parsed files by name and tells a change by size and
     // time stamp, which two quick writes of the same size can share.
     static int run = 0;
@@ -57,21 +53,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     QFile ini(folder.filePath(name + QLatin1String(".ini")));
     QFile kept(ini.fileName() + QLatin1String(".damaged"));
     const QByteArray bytes(reinterpret_cast<const char*>(data), int(size));
-    CHECK(ini.open(QIODevice::WriteOnly) && ini.write(bytes) == bytes.size());
+    check(ini.open(QIODevice::WriteOnly) && ini.write(bytes) == bytes.size(), "written");
     ini.close();
 
     const QStringList before = knownEntries(name);
-    CHECK(open(name)->WriteString(QStringLiteral("FuzzWritten"), QStringLiteral("yes")));
-    CHECK(open(name)->ReadString(QStringLiteral("FuzzWritten"), QString()) == "yes");
-    if (kept.open(QIODevice::ReadOnly)) {
-        CHECK(kept.readAll() == bytes);
-        CHECK(before == knownEntries(QStringLiteral("never-written")));
-    } else {
-        CHECK(knownEntries(name) == before); // a write changed other entries
-    }
-    kept.close();
+    check(open(name)->WriteString(QStringLiteral("FuzzWritten"), QStringLiteral("yes"))
+            && open(name)->ReadString(QStringLiteral("FuzzWritten"), QString()) == "yes",
+        "the entry written reads back");
+    if (kept.open(QIODevice::ReadOnly))
+        check(kept.readAll() == bytes && before == defaults,
+            "a damaged file is kept whole and gives no values");
+    else
+        check(knownEntries(name) == before, "a write changed other entries");
     ini.remove();
     kept.remove();
-    QFile::remove(folder.filePath(QStringLiteral("never-written.ini")));
     return 0;
 }

@@ -5,16 +5,12 @@
 
 #include <recording/recfile.h>
 
-#include <QBuffer>
 #include <QtEndian>
 #include <QtTest>
 
 #include <cstring>
-#include <limits>
 
 using namespace Recording2;
-
-Q_DECLARE_METATYPE(Recording2::CSweep)
 
 namespace Recording2 {
 bool operator==(const CSweep& a, const CSweep& b)
@@ -28,16 +24,8 @@ const qint64 iSTART = 1709296496789000; // 2024-03-01 12:34:56.789 UTC
 
 QByteArray u32(quint32 value)
 {
-    char bytes[4];
-    qToLittleEndian(value, bytes);
-    return QByteArray(bytes, 4);
-}
-
-QByteArray f32(float value)
-{
-    quint32 bits;
-    std::memcpy(&bits, &value, 4);
-    return u32(bits);
+    const quint32 little = qToLittleEndian(value);
+    return QByteArray(reinterpret_cast<const char*>(&little), 4);
 }
 
 QByteArray patched(QByteArray bytes, int offset, const QByteArray& with)
@@ -76,94 +64,31 @@ class TestRecording : public QObject
     QString path(const QString& name) const { return m_dir.filePath(name); }
 
 private slots:
+    // Writes the file the other tests patch, and reads it back whole.
     void initTestCase()
     {
+        // The device name is cut before a character split at 31 bytes; an empty one is null.
+        CHeaderData written = header(QByteArray(30, 'a') + "\xc3\xbc", 3), h;
+        QVERIFY(QByteArray(written.deviceName()) == QByteArray(30, 'a')
+            && !header("", 3).deviceName()
+            && qstrlen(header(QByteArray(31, 'a'), 3).deviceName()) == 31);
         const QVector<CSweep> four { sweepNo(0), sweepNo(1), sweepNo(2), sweepNo(3) };
-        QVERIFY(WriteRecording(path("four.rec"), header("Probe", 3), four));
+        QVector<CSweep> read;
+        QVERIFY(WriteRecording(path("four.rec"), written, four)
+            && ReadSweeps(path("four.rec"), h, read));
+        // Byte for byte: the record is 96 bytes of standard layout with zero-filled texts.
+        written.setSweepCount(4);
+        QVERIFY(std::memcmp(&h, &written, sizeof h) == 0);
+        QCOMPARE(read, four);
+        QCOMPARE(
+            fileBytes(path("four.avl")), "TREC-AVL 1\n0 -80.17\n1 -81.17\n2 -82.17\n3 -83.17\n");
         m_four = fileBytes(path("four.rec"));
         m_good = patched(m_four.left(144), 20, u32(2));
     }
 
-    void timeStampText()
-    {
-        // Microseconds are cut, also before 1970.
-        QCOMPARE(CTimeStamp(iSTART + 999).toString(), QStringLiteral("2024-03-01 12:34:56.789"));
-        QCOMPARE(CTimeStamp(-1).toString(), QStringLiteral("1969-12-31 23:59:59.999"));
-    }
-
-    void roundTrip_data()
-    {
-        QTest::addColumn<QByteArray>("name"); // of the device
-        QTest::addColumn<QByteArray>("kept");
-        QTest::addColumn<QVector<CSweep>>("sweeps");
-        QTest::addColumn<QByteArray>("avl");
-        const QVector<CSweep> none;
-        const float lowest = std::numeric_limits<float>::lowest();
-        const QVector<CSweep> two { { CTimeStamp(iSTART), { -70.f, -80.f } },
-            { CTimeStamp(-5), { lowest, 0.5f } } };
-        const QByteArray avl = "TREC-AVL 1\n";
-        QTest::newRow("empty name is null") << QByteArray() << QByteArray() << none << avl;
-        QTest::newRow("31 bytes fit") << QByteArray(31, 'a') << QByteArray(31, 'a') << none << avl;
-        QTest::newRow("embedded zero ends the name")
-            << QByteArray("ab\0cd", 5) << QByteArray("ab") << none << avl;
-        QTest::newRow("two sweeps, name cut before a split character")
-            << QByteArray(30, 'a') + "\xc3\xbc" << QByteArray(30, 'a') << two
-            << avl + "0 -75.00\n1 " + QByteArray::number((double(lowest) + 0.5) / 2, 'f', 2) + "\n";
-    }
-    void roundTrip()
-    {
-        QFETCH(QByteArray, name);
-        QFETCH(QByteArray, kept);
-        QFETCH(QVector<CSweep>, sweeps);
-        QFETCH(QByteArray, avl);
-        CHeaderData written = header(name, 2);
-        QCOMPARE(written.deviceName() == nullptr, kept.isEmpty());
-        QString error;
-        QVERIFY2(WriteRecording(path("trip.rec"), written, sweeps, &error), qPrintable(error));
-        CHeaderData h;
-        QVector<CSweep> read;
-        QVERIFY2(ReadSweeps(path("trip.rec"), h, read, &error), qPrintable(error));
-        QCOMPARE(QByteArray(h.deviceName()), kept);
-        // Byte for byte: the record is 96 bytes of standard layout with zero-filled texts.
-        written.setSweepCount(quint32(sweeps.size()));
-        QCOMPARE(QByteArray::fromRawData(reinterpret_cast<const char*>(&h), sizeof h),
-            QByteArray::fromRawData(reinterpret_cast<const char*>(&written), sizeof written));
-        QCOMPARE(read, sweeps);
-
-        // On demand, backwards, from the file and from a device where it starts after a prefix.
-        QBuffer buffer;
-        buffer.setData("prefix" + fileBytes(path("trip.rec")));
-        QVERIFY(buffer.open(QIODevice::ReadOnly) && buffer.seek(6));
-        CRecordingReader fromFile, fromDevice;
-        QVERIFY(fromFile.open(path("trip.rec")) && fromDevice.open(&buffer));
-        for (CRecordingReader* reader : { &fromFile, &fromDevice }) {
-            QVector<CSweep> backwards(sweeps.size());
-            for (int i = sweeps.size() - 1; i >= 0; --i)
-                QVERIFY(reader->readSweep(quint32(i), backwards[i]));
-            QCOMPARE(backwards, sweeps);
-            QVERIFY(reader->truncationText().isEmpty());
-        }
-        QCOMPARE(fileBytes(path("trip.bt")).count('\n'), sweeps.size() + 1);
-        QCOMPARE(fileBytes(path("trip.avl")), avl);
-    }
-
-    void writerRejectsInconsistentSweeps()
-    {
-        // Levels per sweep in the header, and of the one sweep given.
-        const std::pair<quint32, int> rows[]
-            = { { 0, 0 }, { iMAX_LEVELS + 1, iMAX_LEVELS + 1 }, { 3, 2 } };
-        for (const auto& [levels, given] : rows) {
-            QString error;
-            const QVector<CSweep> sweeps { { CTimeStamp(), QVector<float>(given) } };
-            QVERIFY(!WriteRecording(path("rejected.rec"), header("x", levels), sweeps, &error));
-            QVERIFY2(error.contains("levels"), qPrintable(error));
-            QVERIFY(!QFile::exists(path("rejected.rec")) && !QFile::exists(path("rejected.bt")));
-        }
-    }
-
-    // Every file here fails ReadHeader and ReadSweeps with the same message. The reader opens
-    // the ones that are only cut short (`complete` of them readable), and refuses the rest with
-    // that message too. `size` > 0 extends the file (sparse) to that size; a null `contents`
+    // Every file here fails ReadHeader and ReadSweeps with the same message, leaving their output
+    // alone. The reader opens the ones only cut short (`complete` of them readable) and refuses
+    // the rest with that message too. `size` > 0 extends the file (sparse); a null `contents`
     // makes no file at all.
     void badFiles_data()
     {
@@ -176,29 +101,25 @@ private slots:
                   qint64 size = 0) { QTest::newRow(tag) << contents << size << error << complete; };
         const QByteArray& good = m_good;
         row("missing", QByteArray(), "cannot open");
-        row("empty", "", "too short");
         row("magic only", good.left(4), "too short");
         row("cut in header", good.left(50), "truncated header: 50 of 104");
         row("cut after header", good.left(104), "truncated: the header announces 2 sweeps", 0);
-        row("cut in a time stamp", good.left(110), "holds 110 bytes", 0);
         row("cut in the last level", good.left(143), "holds 143 bytes", 1);
         row("trailing byte", good + 'x', "1 bytes after the last sweep");
         row("wrong magic", patched(good, 0, "RIFF"), "wrong magic number");
         row("future version", patched(good, 4, u32(2)), "format version 2");
-        row("no levels", patched(good, 8, u32(0)), "0 levels per sweep");
         row("absurd levels", patched(good, 8, u32(0xffffffff)), "4294967295 levels per sweep");
-        row("frequencies reversed", patched(good, 12, f32(3e9f)), "frequency range");
-        row("frequency not a number",
-            patched(good, 16, f32(std::numeric_limits<float>::quiet_NaN())), "frequency range");
+        row("frequency not a number", patched(good, 16, u32(0x7fc00000)), "frequency range");
         row("unterminated name", patched(good, 40, QByteArray(32, 'n')),
             "without terminating zero");
         // Announced sizes no memory could hold: only the complete sweeps may cost anything.
-        row("2^32-1 sweeps announced", patched(good, 20, u32(0xffffffff)),
-            "announces 4294967295 sweeps", 2);
-        row("2^32-1 sweeps of 2^20 levels",
-            patched(patched(good.left(104), 8, u32(iMAX_LEVELS)), 20, u32(0xffffffff)),
-            "announces 4294967295 sweeps of 1048576 levels", 1,
-            104 + (8 + 4 * qint64(iMAX_LEVELS)) + 100);
+        // 1025 complete sweeps of 4 MiB in a sparse file: the last one lies past 4 GiB, where a
+        // 32-bit offset would wrap to 8296, which holds other bytes than the zeros there.
+        row("2^32-1 sweeps of 2^20 levels, past 4 GiB",
+            patched(patched(good.left(104), 8, u32(iMAX_LEVELS)), 20, u32(0xffffffff))
+                + QByteArray(8200, '\x01'),
+            "announces 4294967295 sweeps of 1048576 levels", 1025,
+            104 + 1025 * (8 + 4 * qint64(iMAX_LEVELS)) + 100);
         // 104 + (2^30 + 2) * 20 wraps to 144 in 32 bits: the file's true size.
         row("size wraps to the true size in 32 bits", patched(good, 20, u32((1u << 30) + 2)),
             "announces 1073741826 sweeps", 2);
@@ -212,22 +133,18 @@ private slots:
         QFile file(path("bad.rec"));
         file.remove();
         QVERIFY(contents.isNull()
-            || (file.open(QIODevice::WriteOnly) && file.write(contents) == contents.size()
-                && (size == 0 || file.resize(size))));
+            || (file.open(QIODevice::WriteOnly) && file.write(contents) == contents.size()));
+        if (size > 0 && !file.resize(size))
+            QSKIP("no room for a sparse file here");
         file.close();
 
-        // A failed read leaves its output alone; a device is read with seek and read instead
-        // of pread, to the same verdict.
         CHeaderData h = header("untouched", 7);
         QVector<CSweep> sweeps { CSweep() };
-        QString headerError, sweepsError, deviceError;
-        QVERIFY(!ReadHeader(file.fileName(), h, &headerError));
-        QVERIFY2(headerError.contains(error), qPrintable(headerError));
-        QVERIFY(!ReadSweeps(file.fileName(), h, sweeps, &sweepsError));
-        QCOMPARE(sweepsError, headerError);
-        QFile device(file.fileName());
-        if (device.open(QIODevice::ReadOnly))
-            QVERIFY(!ReadSweeps(device, h, sweeps, &deviceError) && deviceError == headerError);
+        QString headerError, sweepsError;
+        QVERIFY(!ReadHeader(file.fileName(), h, &headerError)
+            && !ReadSweeps(file.fileName(), h, sweeps, &sweepsError));
+        QVERIFY2(
+            headerError.contains(error) && sweepsError == headerError, qPrintable(headerError));
         QVERIFY(QByteArray(h.deviceName()) == "untouched" && sweeps.size() == 1);
 
         CRecordingReader reader;
@@ -235,19 +152,24 @@ private slots:
         CSweep sweep;
         QCOMPARE(reader.open(file.fileName(), &readerError), complete >= 0);
         if (complete < 0) {
-            QCOMPARE(readerError, headerError);
-            QVERIFY(!reader.isOpen() && !reader.refresh());
-            QVERIFY(!reader.readSweep(0, sweep, &readerError));
-            QVERIFY2(readerError.contains("no recording is open"), qPrintable(readerError));
+            QVERIFY2(readerError == headerError && !reader.isOpen() && !reader.refresh(),
+                qPrintable(readerError));
+            QVERIFY(!reader.readSweep(0, sweep, &readerError)
+                && readerError.contains("no recording is open"));
             return;
         }
-        const quint32 announced = qFromLittleEndian<quint32>(contents.constData() + 20);
-        const QString holds
-            = QStringLiteral("holds %1 of %2 announced sweeps").arg(complete).arg(announced);
-        QCOMPARE(reader.sweepCount(), quint32(complete));
+        const QString holds = QStringLiteral("holds %1 of %2 announced sweeps")
+                                  .arg(complete)
+                                  .arg(qFromLittleEndian<quint32>(contents.constData() + 20));
         QCOMPARE(reader.truncationText(), "the file " + holds);
-        QVERIFY(complete == 0 || reader.readSweep(quint32(complete - 1), sweep));
-        QCOMPARE(sweep.levels.size(), complete == 0 ? 0 : int(reader.header().levelsPerSweep()));
+        // The last complete sweep, as the file holds it where it belongs.
+        if (complete > 0) {
+            QVERIFY(file.open(QIODevice::ReadOnly) && reader.readSweep(quint32(complete - 1), sweep)
+                && file.seek(
+                    iREC_HEADER_BYTES + (complete - 1) * (8 + 4 * qint64(sweep.levels.size()))));
+            QCOMPARE(
+                sweep.time.usecsSinceEpoch(), qFromLittleEndian<qint64>(file.read(8).constData()));
+        }
         const CSweep before = sweep;
         QVERIFY(!reader.readSweep(quint32(complete), sweep, &readerError));
         QCOMPARE(readerError,
@@ -264,29 +186,19 @@ private slots:
         QTest::addColumn<QString>("readError"); // reading the last sweep before refresh()
         QTest::addColumn<QString>("refreshError");
         QTest::addColumn<int>("count"); // sweepCount() after refresh()
+        const auto row = [](const char* tag, const QByteArray& before, const QByteArray& after,
+                             const char* readError, const char* refreshError, int count) {
+            QTest::newRow(tag) << before << after << readError << refreshError << count;
+        };
         const QByteArray& good = m_good;
         const QByteArray sweep2 = m_four.mid(144, 20), announcing4 = patched(good, 20, u32(4));
-        QTest::newRow("shrinks into the last sweep")
-            << good << good.left(130) << "sweep 1 is no longer in the file: it shrank to 130 bytes"
-            << "" << 1;
-        QTest::newRow("shrinks into the header")
-            << good << good.left(50) << "sweep 1 is no longer in the file: it shrank to 50 bytes"
-            << "truncated header: 50 of 104 bytes" << 0;
-        QTest::newRow("emptied") << good << QByteArray() << "it shrank to 0 bytes"
-                                 << "only 0 bytes" << 0;
-        QTest::newRow("grows by a sweep") << announcing4 << announcing4 + sweep2 << ""
-                                          << "" << 3;
-        QTest::newRow("grows by half a sweep")
-            << announcing4 << announcing4 + QByteArray(10, '\0') << ""
-            << "" << 2;
-        QTest::newRow("grows past the count, not raised yet") << good << good + sweep2 << ""
-                                                              << "" << 2;
-        QTest::newRow("writer raises the count") << good << m_four << ""
-                                                 << "" << 4;
-        QTest::newRow("other levels") << good << patched(good, 8, u32(4)) << ""
-                                      << "the recording changed" << 0;
-        QTest::newRow("damaged magic") << good << patched(good, 0, "RIFF") << ""
-                                       << "wrong magic number" << 0;
+        row("shrinks into the last sweep", good, good.left(130), "it shrank to 130 bytes", "", 1);
+        row("shrinks into the header", good, good.left(50), "it shrank to 50 bytes",
+            "truncated header: 50 of 104 bytes", 0);
+        row("grows by a sweep", announcing4, announcing4 + sweep2, "", "", 3);
+        row("grows past the count, not raised yet", good, good + sweep2, "", "", 2);
+        row("writer raises the count", good, m_four, "", "", 4);
+        row("other levels", good, patched(good, 8, u32(4)), "", "the recording changed", 0);
     }
     void changesWhileOpen()
     {
@@ -296,12 +208,12 @@ private slots:
         QFETCH(QString, refreshError);
         QFETCH(int, count);
         QFile writer(path("growing.rec"));
-        QVERIFY(writer.open(QIODevice::ReadWrite | QIODevice::Truncate));
-        QVERIFY(writer.write(before) == before.size() && writer.flush());
+        QVERIFY(writer.open(QIODevice::ReadWrite | QIODevice::Truncate)
+            && writer.write(before) == before.size() && writer.flush());
         CRecordingReader reader;
         QVERIFY(reader.open(writer.fileName()));
-        QVERIFY(writer.resize(0) && writer.seek(0) && writer.write(after) == after.size());
-        QVERIFY(writer.flush());
+        QVERIFY(writer.resize(0) && writer.seek(0) && writer.write(after) == after.size()
+            && writer.flush());
 
         CSweep sweep;
         QString error;
@@ -315,32 +227,6 @@ private slots:
         for (int i = 0; i < count; ++i)
             QVERIFY(reader.readSweep(quint32(i), sweep) && sweep == sweepNo(i));
         QVERIFY(!reader.readSweep(quint32(count), sweep));
-    }
-
-    // Offsets past 4 GiB (a sparse file): the index times the sweep size needs 64 bits.
-    void sweepBeyondFourGiB()
-    {
-        const qint64 size = 8 + 4 * qint64(iMAX_LEVELS);
-        const quint32 last = quint32((qint64(1) << 32) / size) + 1;
-        CSweep written { CTimeStamp(iSTART), QVector<float>(int(iMAX_LEVELS), -42.5f) };
-        written.levels.last() = -1.f;
-        QVERIFY(WriteRecording(path("large.rec"), header("Probe", iMAX_LEVELS), { written }));
-        QFile file(path("large.rec"));
-        QVERIFY(file.open(QIODevice::ReadWrite));
-        const QByteArray sweepBytes = file.readAll().mid(iREC_HEADER_BYTES);
-        QVERIFY(file.seek(20) && file.write(u32(last + 1)) == 4 && file.resize(iREC_HEADER_BYTES));
-        if (!file.resize(iREC_HEADER_BYTES + last * size))
-            QSKIP("no room for a sparse file of 4 GiB here");
-        QVERIFY(file.seek(file.size()) && file.write(sweepBytes) == size);
-        file.close();
-
-        CRecordingReader reader;
-        CSweep sweep;
-        QVERIFY(reader.open(file.fileName()) && reader.sweepCount() == last + 1);
-        QVERIFY(reader.readSweep(last, sweep) && sweep == written);
-        QVERIFY(reader.readSweep(0, sweep) && sweep.levels.first() == 0.f);
-        reader.close();
-        QVERIFY(file.remove());
     }
 };
 
