@@ -23,16 +23,9 @@ void captureAsserts(QtMsgType type, const QMessageLogContext& context, const QSt
         return g_previousHandler(type, context, message);
     // The menu's source as the platform's tools know it, whatever the build tree.
     static const QRegularExpression form(QStringLiteral(
-        R"(^Assertion failed: (.*) \(devicecontrol\\tevframebase\\src\\valueselmenu:\d+\)$)"));
-    const QRegularExpressionMatch match = form.match(message);
-    g_reports << (match.hasMatch() ? match.captured(1) : QStringLiteral("unexpected: ") + message);
+        R"(^Assertion failed: | \(devicecontrol\\tevframebase\\src\\valueselmenu:\d+\)$)"));
+    g_reports << QString(message).remove(form);
 }
-
-values::Tree& tree()
-{
-    return *values::Tree::Instance();
-}
-
 } // namespace
 
 class TestValueSelMenu : public QObject
@@ -95,15 +88,16 @@ private slots:
         const TestConfigDir config; // nothing stored by another row
         // The tree is shared by the whole process: each row works under a root of its own.
         const QString root = QStringLiteral("/Menu%1/").arg(QTest::currentDataTag());
+        values::Tree& tree = *values::Tree::Instance();
         for (const char* name : { "mode", "other" }) {
             auto* selection = new values::ValueSelection(name);
             for (int key = 0; key < 15; ++key)
                 selection->AddItem(
                     new values::SelectionItem(QStringLiteral("k%1").arg(key), 0, key));
             selection->SelectIndex(0);
-            tree().AddValue(root, selection);
+            tree.AddValue(root, selection);
         }
-        tree().AddValue(root, new values::BoolValue(QStringLiteral("flag")));
+        tree.AddValue(root, new values::BoolValue(QStringLiteral("flag")));
         g_reports.clear();
         auto menu = std::make_unique<ValueSelMenu>();
         for (const QString& step : steps.split(' ', Qt::SkipEmptyParts)) {
@@ -124,14 +118,14 @@ private slots:
             else if (op == 't')
                 menu->FindItem(id)->trigger();
             else if (op == 'v')
-                tree().Find<values::ValueSelection>(root + name)->Select(item);
+                tree.Find<values::ValueSelection>(root + name)->Select(item);
             else if (op == 'r')
-                tree().RemoveValue(root + name);
+                tree.RemoveValue(root + name);
             else if (op == 'n')
                 menu = std::make_unique<ValueSelMenu>();
         }
-        auto* mode = tree().Find<values::ValueSelection>(root + "mode");
-        auto* flag = tree().Find<values::BoolValue>(root + "flag");
+        auto* mode = tree.Find<values::ValueSelection>(root + "mode");
+        auto* flag = tree.Find<values::BoolValue>(root + "flag");
         QString marks;
         for (QAction* entry : menu->actions())
             marks += entry->isChecked() ? 'x' : '-';
@@ -146,7 +140,7 @@ private slots:
         // The menu lets go of every value it watched, once, whatever the binding.
         int observers = 0;
         for (const char* name : { "mode", "other", "flag" }) {
-            if (values::ValueBase* value = tree().FindValue(root + name))
+            if (values::ValueBase* value = tree.FindValue(root + name))
                 observers += value->ObserverCount();
         }
         QCOMPARE(observers, 0);
