@@ -20,23 +20,11 @@ bool showsGreen(const QAbstractButton* button)
     return button->icon().pixmap(16, 16).toImage().pixel(8, 13) == qRgb(0, 255, 0);
 }
 
-// A selection of `items` at `prefix`/`name`, nothing selected.
-values::ValueSelection* addSelection(
-    const QString& prefix, const QString& name, const QStringList& items)
-{
-    auto* selection = new values::ValueSelection(name);
-    for (int i = 0; i < items.size(); ++i)
-        selection->AddItem(new values::SelectionItem(items[i], 0.0, i));
-    return values::Tree::Instance()->AddValue(prefix, selection) ? selection : nullptr;
-}
-
 } // namespace
 
 class TestReplayBar : public QObject
 {
     Q_OBJECT
-    int m_count = 0;
-    QString freshPrefix() { return QStringLiteral("/Replay%1").arg(++m_count); }
 
 private slots:
     // The value paths and items are the contract with the engine, the index the host's.
@@ -68,9 +56,11 @@ private slots:
         QFETCH(int, index);
         QFETCH(QString, path);
         const QString name = QString::fromUtf8(QTest::currentDataTag());
-        const QString prefix = freshPrefix();
-        values::ValueSelection* value
-            = addSelection(prefix, path, { "STOP", "PLAY", "FPLAY", "OFF", "ON" });
+        const QString prefix = "/Replay" + name; // values of its own for each row
+        auto* value = new values::ValueSelection(path);
+        for (const char* item : { "STOP", "PLAY", "FPLAY", "OFF", "ON" })
+            value->AddItem(new values::SelectionItem(item, 0.0, value->GetItemCount()));
+        QVERIFY(values::Tree::Instance()->AddValue(prefix, value));
         Recorder recorder;
         value->AddObserver(&recorder);
         CReplayBar bar(nullptr, "Replay", prefix);
