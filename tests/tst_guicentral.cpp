@@ -57,8 +57,6 @@ private slots:
         // dialog runs.
         row("F1 held, repeating into the list", "+F1 ~F1 *F1 ~F1 *F1 +Esc -Esc -F1",
             "F1|Hotkeys||0");
-        row("F1 again in the list and after it",
-            "+F1 -F1 +F1 -F1 +Esc -Esc +F1 -F1 +Return -Return", "F1 F1|Hotkeys Hotkeys||0");
         row("keys in the boxes of hot keys", "+F5 -F5 +F5 -F5 +F1 -F1 +Esc -Esc +F8 -F8 +Esc -Esc",
             "F5 F8|Asking Asking||0");
         row("keys in a front end's own box, and after it", "box +F1 -F1 +F7 -F7 +Esc -Esc +F6 -F6",
