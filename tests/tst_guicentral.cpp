@@ -52,9 +52,8 @@ private slots:
     {
         for (const char* column : { "steps", "result", "window" })
             QTest::addColumn<QString>(column);
-        // Result: the calls, the dialogs' titles, the text typed, the menu's exits.
-        // A press reaches the handler once, whatever is released, pressed or closed while its
-        // dialog runs.
+        // Result: the calls, the dialogs' titles, the text typed, the menu's exits. A press
+        // reaches the handler once, whatever is released, pressed or closed while its dialog runs.
         row("F1 held, repeating into the list", "+F1 ~F1 *F1 ~F1 *F1 +Esc -Esc -F1",
             "F1|Hotkeys||0");
         row("keys in the boxes of hot keys", "+F5 -F5 +F5 -F5 +F1 -F1 +Esc -Esc +F8 -F8 +Esc -Esc",

@@ -6,7 +6,6 @@
 
 #include <QtTest>
 
-// The replay bar and the value buttons it is made of.
 namespace {
 struct Recorder : IObserver
 {
@@ -66,7 +65,6 @@ private slots:
         CReplayBar bar(nullptr, "Replay", prefix);
         VCButton* button = bar.findChild<VCButton*>(name);
         QVERIFY(button && button->GetValueSelection() == value);
-        // The names of the enabled buttons.
         const auto enabled = [&bar] {
             QStringList names;
             for (VCButton* each : bar.findChildren<VCButton*>()) {

@@ -10,7 +10,6 @@
 
 using namespace values;
 
-// The observable and the value tree built on it.
 namespace {
 // Counts its calls and runs `action` from inside Update.
 struct Recorder : IObserver
@@ -110,10 +109,9 @@ private slots:
         QCOMPARE(calls, 2);
     }
 
-    // Thousands of values added and removed in a scrambled order: every value left is found at
-    // its path, every removed one is gone, and a path can be taken again once it is free. The
-    // index is one probed array, where a removal moves later entries of a probe run, and the
-    // paths a second array that is packed once removed paths fill half of it.
+    // Thousands of values added and removed in a scrambled order, each path taken again once
+    // free: the index is a probed array, where a removal moves later entries of a probe run,
+    // and the paths a second array that is packed once removed paths fill half of it.
     void manyAddsAndRemoves()
     {
         Tree* tree = Tree::Instance();

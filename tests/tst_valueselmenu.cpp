@@ -41,12 +41,11 @@ private slots:
 
     // Steps: "i3" inserts entry 3, "s3:mode=k1" binds it to the selection "mode" and its item
     // "k1", "b3:flag" to the boolean "flag", "p3" makes it persistent (default key 1), "c3"
-    // checkable, "t3" triggers it, "v:mode=k1" selects "k1" in "mode" from outside, "r:mode" ends
-    // the value "mode", "n" replaces the menu by a new one. The menu's values are the selections
-    // "mode" and "other" of the items "k0" to "k14" with the keys 0 to 14 (k0 current) and the
-    // boolean "flag" (false). The state afterwards: the key of "mode", the boolean ("gone" once
-    // ended), the key stored for "mode" when the menu ended ("-" for none), the entries' check
-    // marks in menu order (the toolkit flips those of entries that are not checkable).
+    // checkable, "t3" triggers it, "v:mode=k1" selects "k1" from outside, "r:mode" ends "mode",
+    // "n" replaces the menu. The values: selections "mode" and "other" of "k0" to "k14" (keys 0
+    // to 14, k0 current), boolean "flag" (false). The state afterwards: the key of "mode", the
+    // boolean ("gone" once ended), the key stored for "mode" ("-" for none), the check marks in
+    // menu order (the toolkit flips those of entries that are not checkable).
     void steps_data()
     {
         for (const char* column : { "steps", "state", "reports" })
