@@ -1,7 +1,4 @@
-#include "testenvironment.h"
-
 #include <tevbase/errorhandler.h>
-#include <values/persistant.h>
 #include <values/tree.h>
 #include <values/value.h>
 #include <values/valueselection.h>
@@ -13,7 +10,6 @@
 
 using namespace values;
 
-// The observable and the value tree built on it.
 namespace {
 // Counts its calls and runs `action` from inside Update.
 struct Recorder : IObserver
@@ -28,27 +24,11 @@ struct Recorder : IObserver
     std::function<void()> action;
 };
 
-QStringList g_messages; // "<category>: <message>"
-void recordMessage(QtMsgType, const QMessageLogContext& context, const QString& message)
-{
-    g_messages << QLatin1String(context.category) + QLatin1String(": ") + message;
-}
-
-// Keeps a number in its working form and stores it as text.
-struct ZoomOwner : PersistantOwner
-{
-    void ApplyPersistantBeforeWrite() override { zoomText = QString::number(zoom); }
-    void ApplyPersistantAfterRead() override { zoom = zoomText.toInt(); }
-    int zoom = 0;
-    QString zoomText;
-};
-
 } // namespace
 
 class TestValues : public QObject
 {
     Q_OBJECT
-    TestConfigDir m_config;
 
 private slots:
     // Observers a, b, c watch a text in that order; b acts in each notification: "-x" removes
@@ -61,7 +41,6 @@ private slots:
             = [](const char* tag, const char* act, const char* first, const char* second) {
                   QTest::newRow(tag) << QString(act) << QString(first) << QString(second);
               };
-        row("plain", "", "abc", "abc b");
         row("b removes itself", "-b", "abc", "ac b");
         row("b removes c", "-c", "ab", "ab b");
         row("b removes a", "-a", "abc", "bc b");
@@ -116,29 +95,23 @@ private slots:
                 ErrorHandler::ParseFlags("-1", 7), ErrorHandler::ParseFlags("", 7) }),
             QList<uint>({ 2, 0x22, 0, 7, 7, 7 }));
         const unsigned int saved = ErrorHandler::Instance().GetFlags();
-        const QtMessageHandler previous = qInstallMessageHandler(recordMessage);
-        int calls = 0, line = 0;
-        // Off, then on and failing, then on and holding.
-        for (unsigned int flags : { 0x20u, 0x22u, 0x22u }) {
-            ErrorHandler::Instance().SetFlags(flags);
-            line = __LINE__ + 1;
-            TEV_ASSERT(++calls == 2);
-        }
+        int calls = 0;
+        ErrorHandler::Instance().SetFlags(ErrorHandler::Traces);
+        TEV_ASSERT(++calls == 2);
+        ErrorHandler::Instance().SetFlags(ErrorHandler::Assertions);
+        QTest::ignoreMessage(QtWarningMsg,
+            QRegularExpression(R"(^Assertion failed: \+\+calls == 2 \(.*tst_values\.cpp:\d+\)$)"));
+        TEV_ASSERT(++calls == 2); // fails
+        TEV_ASSERT(++calls > 1); // holds
+        QTest::ignoreMessage(QtInfoMsg, "traced (player.cpp:42)");
         _Q_Trace(QStringLiteral("traced"), QStringLiteral("player.cpp"), 42);
-        qInstallMessageHandler(previous);
         ErrorHandler::Instance().SetFlags(saved);
         QCOMPARE(calls, 2);
-        QCOMPARE(g_messages,
-            QStringList({ QStringLiteral("tev.assert: Assertion failed: ++calls == 2 (%1:%2)")
-                              .arg(QStringLiteral(__FILE__))
-                              .arg(line),
-                "tev.trace: traced (player.cpp:42)" }));
     }
 
-    // Thousands of values added and removed in a scrambled order: every value left is found at
-    // its path, every removed one is gone, and a path can be taken again once it is free. The
-    // index is one probed array, where a removal moves later entries of a probe run, and the
-    // paths a second array that is packed once removed paths fill half of it.
+    // Thousands of values added and removed in a scrambled order, each path taken again once
+    // free: the index is a probed array, where a removal moves later entries of a probe run,
+    // and the paths a second array that is packed once removed paths fill half of it.
     void manyAddsAndRemoves()
     {
         Tree* tree = Tree::Instance();
@@ -171,9 +144,6 @@ private slots:
                 QFAIL(qPrintable(path(i)));
         }
         QCOMPARE(tree->Count(), before + kValues - removed.size());
-        for (int i = 0; i < kValues; ++i)
-            QVERIFY2(
-                removed.contains(i) ? !tree->FindValue(path(i)) : foundAt(i), qPrintable(path(i)));
         for (int i : removed)
             QVERIFY(add(i));
         // Removing them all packs the index's records on the way: each value left is found.
@@ -182,7 +152,8 @@ private slots:
         QCOMPARE(tree->Count(), before);
     }
 
-    // A selection tells only a change, and no value tells the observer that made it.
+    // A selection refuses a second item of one name and unknown items, tells only a change, and
+    // does not tell the observer that made it.
     void selection()
     {
         ValueSelection quality(QStringLiteral("Quality"));
@@ -195,29 +166,7 @@ private slots:
         QVERIFY(quality.Select(20L, &origin) && quality.Select(QStringLiteral("High")));
         QVERIFY(!quality.Select(QStringLiteral("Mid")) && !quality.Select(99L));
         QCOMPARE(quality.GetStringValue() + QString::number(quality.GetCurrentKey()), "High20");
-        StringValue text(QStringLiteral("Text"));
-        text.AddObserver(&origin);
-        QVERIFY(text.SetValue(QStringLiteral("new"), &origin));
         QCOMPARE(QList<int>({ origin.calls, other.calls }), QList<int>({ 0, 1 }));
-    }
-
-    // The owner's hooks turn the working form into the stored text and back.
-    void persistantRoundTrip()
-    {
-        ZoomOwner written, read;
-        const auto group = [](ZoomOwner* owner, const char* name) {
-            Persistant group(QString::fromUtf8(name), owner);
-            group.Add(&owner->zoomText, QStringLiteral("Zoom"), QStringLiteral("100"));
-            return group;
-        };
-        written.zoom = 150;
-        QVERIFY(group(&written, "View").Write("viewer", ICfg::DefaultView));
-        const QByteArray bytes = fileBytes(m_config.iniPath("viewer"));
-        QVERIFY2(bytes.contains("[View]\nZoom=150"), bytes.constData());
-        QVERIFY(group(&read, "View").Read("viewer", ICfg::DefaultView));
-        QCOMPARE(read.zoom, 150);
-        QVERIFY(group(&read, "NeverWritten").Read("viewer", ICfg::DefaultView));
-        QCOMPARE(read.zoom, 100);
     }
 };
 
