@@ -1,30 +1,25 @@
 #pragma once
 
+#include <QDir>
 #include <QProcess>
 #include <QTcpServer>
 
-/// A real HTTP server on 127.0.0.1 for tests: Python's http.server serving one folder, or a
-/// script taking the port and the folder as its arguments (faultyhttp.py). Either binds a free
-/// port and prints it once it listens.
+/// A real HTTP server on 127.0.0.1 for tests: faultyhttp.py (Python's http.server with faults),
+/// or another script taking the port and the folder; port 0 has it bind a free one and print it.
 class HttpServer
 {
 public:
     ~HttpServer() { stop(); }
 
-    /// Starts serving `folder`; false when the server printed no port within seconds.
-    bool start(const QString& folder, const QString& script = QString())
+    /// Starts serving `folder`; false when the server printed no port within seconds. The
+    /// faults of faultyhttp.py lie on paths no test folder holds.
+    bool start(const QString& folder, QString script = QString())
     {
         stop();
+        if (script.isEmpty())
+            script = QFileInfo(QStringLiteral(__FILE__)).dir().filePath("faultyhttp.py");
         m_process.setStandardErrorFile(QProcess::nullDevice()); // one log line per request
-        const char* plain
-            = "import functools, http.server as h, sys\n"
-              "s = h.ThreadingHTTPServer(('127.0.0.1', 0),\n"
-              "    functools.partial(h.SimpleHTTPRequestHandler, directory=sys.argv[2]))\n"
-              "print(s.server_address[1], flush=True)\n"
-              "s.serve_forever()\n";
-        const QStringList program
-            = script.isEmpty() ? QStringList { "-c", plain } : QStringList { script };
-        m_process.start(QStringLiteral("python3"), program + QStringList { "0", folder });
+        m_process.start(QStringLiteral("python3"), { script, "0", folder });
         m_port = m_process.waitForReadyRead(10000) ? m_process.readLine().trimmed().toUShort() : 0;
         return m_port != 0;
     }
