@@ -1,6 +1,5 @@
-// The frame as a front end builds on it: hot keys, what it stores through real files, opening
-// files (in use by real processes, dropped, recent, from a stalled archive, a thousand times),
-// and the binary interface front ends are built against.
+// The frame as front ends build on it: hot keys, what it stores through real files, opens (in use
+// by real processes, dropped, recent, from a stalled archive, a thousand times), its interface.
 
 #include "holdfile.h"
 #include "httpserver.h"
@@ -344,9 +343,8 @@ private slots:
         frame->m_fileMenu->actions().at(frame->m_firstRecentId)->trigger();
         QVERIFY(frame && box.seen()); // still here after the operation returned
         QTRY_VERIFY(!frame); // the close was repeated once the operation had ended
-        CSettings settings(QStringLiteral("Settings"), nullptr);
-        settings.read(QString());
-        QCOMPARE(settings.fileOpenPath(), QStringLiteral("file:/closed/during/wait"));
+        QVERIFY(fileBytes(m_config->iniPath(QStringLiteral("tst_frame")))
+                    .contains("FileOpenPath=file:/closed/during/wait"));
     }
     // Opens recordings again and again through the recent entries, the way a user working
     // through a day's measurements does, and watches what the process keeps.

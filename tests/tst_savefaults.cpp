@@ -30,9 +30,8 @@ private slots:
         QTest::addColumn<QString>("typed");
         QTest::addColumn<int>("fault");
         QTest::addColumn<QString>("struck"); // the extension of the source the fault strikes
-        // Every file of the folder D after that is not a source as it was, as "<name>:<the source
-        // it equals>" ("cut" when none, empty when gone) or its own bytes; the files the box
-        // names; the window title. "half.avl" holds "old" before every save.
+        // Each file of D not left as it was: "<name>:<the source it equals>", "cut" or its bytes
+        // ("" when gone); the files the box names; the title. "half.avl" holds "old" before.
         QTest::addColumn<QString>("after");
         QTest::newRow("companion larger than the room left, existing companion kept")
             << "half.txt" << int(DestinationFull) << ".bt"
