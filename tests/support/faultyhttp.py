@@ -1,10 +1,8 @@
 #!/usr/bin/env python3
-"""Python's http.server serving a folder on 127.0.0.1, except that a path whose first segment
-names a fault is answered with it, always with the body BODY. For HEAD and GET: ok, status-NNN
-(no body), close-, reset- and stall-before-headers; for GET only: close-after-headers,
-reset-mid-body, chunked-cut (no last chunk), stall-mid-body, slow (8 pieces, 0.15 s apart).
-Usage: faultyhttp.py [PORT FOLDER] (default: a free port, the current folder). Prints its port.
-"""
+"""Python's http.server on 127.0.0.1 (port 0: a free one, which it prints), except that a path
+whose first segment names a fault gets it, with the body BODY. HEAD and GET: ok, status-NNN,
+close-, reset-, stall-before-headers; GET only: close-after-headers, reset-mid-body, chunked-cut,
+stall-mid-body, slow (8 pieces, 0.15 s apart). Usage: faultyhttp.py PORT FOLDER."""
 import functools
 import http.server
 import socket
@@ -65,8 +63,7 @@ class Handler(http.server.SimpleHTTPRequestHandler):
 
 
 if __name__ == '__main__':
-    port, folder = (int(sys.argv[1]), sys.argv[2]) if len(sys.argv) > 2 else (0, None)
     server = http.server.ThreadingHTTPServer(
-        ('127.0.0.1', port), functools.partial(Handler, directory=folder))
+        ('127.0.0.1', int(sys.argv[1])), functools.partial(Handler, directory=sys.argv[2]))
     print(server.server_address[1], flush=True)
     server.serve_forever()

@@ -3,7 +3,6 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QDialog>
-#include <QFileDialog>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QTest>
@@ -14,10 +13,7 @@ namespace {
 QWidget* newModal(QPointer<QWidget>& last)
 {
     QWidget* modal = QApplication::activeModalWidget();
-    if (!modal || !modal->isVisible() || modal == last)
-        return nullptr;
-    last = modal;
-    return modal;
+    return !modal || !modal->isVisible() || modal == last ? nullptr : (last = modal).data();
 }
 } // namespace
 
@@ -42,18 +38,15 @@ ModalAnswer::ModalAnswer(QList<Answer> answers, int timeoutMs)
 
 void ModalAnswer::rejectDialog(QWidget* dialog)
 {
-    if (auto* modal = qobject_cast<QDialog*>(dialog))
-        modal->reject();
-    else
-        dialog->close();
+    auto* modal = qobject_cast<QDialog*>(dialog);
+    modal ? modal->reject() : void(dialog->close());
 }
 
 ModalAnswer::Answer ModalAnswer::pressButton(const QString& text)
 {
     return [text](QWidget* dialog) {
-        auto* box = qobject_cast<QMessageBox*>(dialog);
-        for (QAbstractButton* button : box ? box->buttons() : QList<QAbstractButton*>()) {
-            if (button->text().remove(QLatin1Char('&')) == text)
+        for (QAbstractButton* button : dialog->findChildren<QAbstractButton*>()) {
+            if (button->text().remove('&') == text)
                 return button->click();
         }
         rejectDialog(dialog);
@@ -64,7 +57,7 @@ ModalAnswer::Answer ModalAnswer::chooseFile(const QString& fileName)
 {
     return [fileName](QWidget* dialog) {
         auto* nameEdit = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
-        if (!qobject_cast<QFileDialog*>(dialog) || !nameEdit)
+        if (!nameEdit)
             return rejectDialog(dialog);
         // Typed as a user would: selectFile() leaves a focused name field alone when the
         // dialog's listing does not know the file yet.
@@ -95,17 +88,14 @@ void KeyScript::tick()
     if (QWidget* modal = newModal(m_last))
         m_titles << modal->windowTitle();
     QWidget* modal = QApplication::activeModalWidget();
-    if (m_steps.isEmpty() && !modal && m_running == 0) {
-        m_finished = true;
+    m_finished = m_steps.isEmpty() && !modal && m_running == 0;
+    if (m_finished)
         return;
-    }
     // A fresh timer for the next step: this one does not fire again while its slot is still
     // inside a dialog's event loop.
     QTimer::singleShot(0, this, &KeyScript::tick);
-    if (m_steps.isEmpty() && modal)
-        ModalAnswer::rejectDialog(modal);
     if (m_steps.isEmpty())
-        return;
+        return modal ? ModalAnswer::rejectDialog(modal) : void();
     const QString step = m_steps.takeFirst();
     const int kind = QStringLiteral("+-*~").indexOf(step.left(1));
     const QKeySequence sequence(step.mid(1));

@@ -31,7 +31,7 @@ public:
     SeenDialog dialog() const { return m_dialogs.value(0); } ///< the first
     const QList<SeenDialog>& dialogs() const { return m_dialogs; }
 
-    /// Presses the message-box button with this text ("&" ignored).
+    /// Presses the button with this text ("&" ignored).
     static Answer pressButton(const QString& text);
     /// Types `fileName` into Qt's own file dialog and accepts it.
     static Answer chooseFile(const QString& fileName);
@@ -47,11 +47,10 @@ private:
 /// The first key of `sequence` with its modifier bits (Qt 6 holds a QKeyCombination there).
 int firstKey(const QKeySequence& sequence);
 
-/// Types `steps` one per turn of the event loop through the platform's way in (ShortcutOverride,
-/// then KeyPress, as a keyboard does) into the active modal dialog, else `window`. A step that
-/// opens a dialog returns when it closes; the next steps go to the dialog meanwhile. "+F1"
-/// presses, "-F1" releases, "*F1" and "~F1" are their autorepeat forms; other steps go to
-/// `other`. A dialog still open after the last step is rejected.
+/// Types `steps` one per turn of the event loop the way a keyboard does (ShortcutOverride, then
+/// KeyPress) into the active modal dialog, else `window`; a step that opens a dialog returns when
+/// it closes. "+F1" presses, "-F1" releases, "*F1" and "~F1" are their autorepeat forms; other
+/// steps go to `other`. A dialog still open after the last step is rejected.
 class KeyScript : public QObject
 {
 public:

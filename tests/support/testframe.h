@@ -25,7 +25,6 @@ public:
     using CFrameMainWnd::m_fileOpenPath;
     using CFrameMainWnd::m_firstRecentId;
     using CFrameMainWnd::m_helpHotKeyId;
-    using CFrameMainWnd::m_lastOpenFolder;
     using CFrameMainWnd::m_mainToolBar;
     using CFrameMainWnd::m_openAction;
     using CFrameMainWnd::m_recordingPath;
