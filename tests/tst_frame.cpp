@@ -9,6 +9,7 @@
 
 #include <values/valueselection.h>
 
+#include <QFileDialog>
 #include <QLineEdit>
 #include <QMimeData>
 #include <QScreen>
@@ -283,14 +284,23 @@ private slots:
         frame->m_fileLoaded->Select(QLatin1String(situation == "cancel" ? "On" : "Off"));
         // The file dialog, then the box that follows.
         QList<ModalAnswer::Answer> answers;
+        QString startedIn;
+        const ModalAnswer::Answer choose = situation == "cancel"
+            ? ModalAnswer::Answer(&ModalAnswer::rejectDialog)
+            : ModalAnswer::chooseFile(file);
         if (how == "dialog")
-            answers << (situation == "cancel" ? ModalAnswer::Answer(&ModalAnswer::rejectDialog)
-                                              : ModalAnswer::chooseFile(file));
+            answers << [&startedIn, choose](QWidget* dialog) {
+                startedIn = qobject_cast<QFileDialog*>(dialog)->directory().absolutePath();
+                choose(dialog);
+            };
+        // The dialog starts in the stored folder where it exists, else in the home folder.
+        frame->m_fileOpenPath = situation == "cancel" ? "file:" + m_files.path() : "file:c:/temp";
         if (!answer.isEmpty())
             answers << ModalAnswer::pressButton(answer);
         ModalAnswer modal(answers);
         if (how == "dialog") {
             frame->m_openAction->trigger();
+            QCOMPARE(startedIn, situation == "cancel" ? m_files.path() : QDir::homePath());
         } else if (how == "recent") {
             frame->updateRecentFiles(file);
             if (situation == "vanishes")
