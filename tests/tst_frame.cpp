@@ -7,6 +7,7 @@
 #include "testenvironment.h"
 #include "testframe.h"
 
+#include <values/tree.h>
 #include <values/valueselection.h>
 
 #include <QFileDialog>
@@ -263,6 +264,7 @@ private slots:
         row("drop", "http://example.org/a.rec", "refused");
         row("recent", "gone.rec", "vanishes", "OK");
         row("recent", "held.rec", "held", "No");
+        row("recent", "held.rec", "held", "Escape");
     }
     void open()
     {
@@ -280,6 +282,8 @@ private slots:
             QFile::setPermissions(file, QFileDevice::ReadOwner | QFileDevice::ReadOther);
         auto frame = makeFrame();
         QVERIFY(!QFile::exists(m_config->iniPath(QStringLiteral("frontend")))); // read, not made
+        auto* ext = new values::StringValue(QStringLiteral("ExtFileName")); // another component's
+        QVERIFY(values::Tree::Instance()->AddValue(frame->m_valueRoot, ext));
         // "FileLoaded" follows every open, also a cancelled one.
         frame->m_fileLoaded->Select(QLatin1String(situation == "cancel" ? "On" : "Off"));
         // The file dialog, then the box that follows.
@@ -331,9 +335,9 @@ private slots:
             boxes << (seen.text.contains(file) ? seen.title : seen.text.isEmpty() ? "" : "?");
         QCOMPARE(boxes.join(""), answer == "OK" ? "File Error" : answer.isEmpty() ? "" : "Warning");
         const QStringList state { frame->loads.value(0), frame->m_fileLoaded->GetStringValue(),
-            frame->m_fileName->GetValue(), frame->windowTitle() };
-        const QStringList opened { file + "||1", "On", file, "App - [" + file + "]" };
-        const QStringList closed { "", "Off", "No File Loaded", "App" };
+            frame->m_fileName->GetValue(), frame->windowTitle(), ext->GetValue() };
+        const QStringList opened { file + "||1", "On", file, "App - [" + file + "]", file };
+        const QStringList closed { "", "Off", "No File Loaded", "App", "" };
         QCOMPARE(state, loaded ? opened : closed);
     }
 

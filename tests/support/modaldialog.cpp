@@ -49,7 +49,7 @@ ModalAnswer::Answer ModalAnswer::pressButton(const QString& text)
             if (button->text().remove('&') == text)
                 return button->click();
         }
-        rejectDialog(dialog);
+        QTest::keyClick(dialog, Qt::Key_Escape);
     };
 }
 

@@ -31,7 +31,7 @@ public:
     SeenDialog dialog() const { return m_dialogs.value(0); } ///< the first
     const QList<SeenDialog>& dialogs() const { return m_dialogs; }
 
-    /// Presses the button with this text ("&" ignored).
+    /// Presses the button with this text ("&" ignored); without one, the Escape key.
     static Answer pressButton(const QString& text);
     /// Types `fileName` into Qt's own file dialog and accepts it.
     static Answer chooseFile(const QString& fileName);
