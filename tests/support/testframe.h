@@ -18,13 +18,11 @@ public:
     using CFrameMainWnd::insertFileMenuItems;
     using CFrameMainWnd::insertMainToolBarItems;
     using CFrameMainWnd::m_currentFile;
-    using CFrameMainWnd::m_exitAction;
     using CFrameMainWnd::m_fileLoaded;
     using CFrameMainWnd::m_fileMenu;
     using CFrameMainWnd::m_fileName;
     using CFrameMainWnd::m_fileOpenPath;
     using CFrameMainWnd::m_firstRecentId;
-    using CFrameMainWnd::m_helpHotKeyId;
     using CFrameMainWnd::m_mainToolBar;
     using CFrameMainWnd::m_openAction;
     using CFrameMainWnd::m_recordingPath;
