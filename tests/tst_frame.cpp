@@ -109,10 +109,9 @@ private slots:
         QTRY_VERIFY(!frame);
     }
 
-    // What the frame stores comes back through a real file, written as the frame goes: size,
-    // place, maximized state, bar places, the open folder and the recent names (kept absolute,
-    // distinct, the last nine, no stale key left). Without a usable stored layout the window gets
-    // two thirds of its screen, centred, and its bars their places of the code.
+    // What the frame stores comes back through a real file written as it goes: size, place,
+    // maximized state, bar places, open folder, recent names (absolute, distinct, the last nine, no
+    // stale key). Without a usable stored layout: two thirds of the screen, centred, bars as coded.
     void storedThroughAFile_data()
     {
         QTest::addColumn<QByteArray>("layout"); // stored before the first start

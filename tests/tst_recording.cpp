@@ -86,10 +86,9 @@ private slots:
         m_good = patched(m_four.left(144), 20, u32(2));
     }
 
-    // Every file here fails ReadHeader and ReadSweeps with the same message, leaving their output
-    // alone. The reader opens the ones only cut short (`complete` of them readable) and refuses
-    // the rest with that message too. `size` > 0 extends the file (sparse); a null `contents`
-    // makes no file at all.
+    // Every file here fails ReadHeader and ReadSweeps with the same message, output untouched; the
+    // reader opens those only cut short (`complete` sweeps readable) and refuses the rest with it.
+    // `size` > 0 extends the file (sparse); null `contents` makes no file at all.
     void badFiles_data()
     {
         QTest::addColumn<QByteArray>("contents");
@@ -109,6 +108,8 @@ private slots:
         row("wrong magic", patched(good, 0, "RIFF"), "wrong magic number");
         row("future version", patched(good, 4, u32(2)), "format version 2");
         row("absurd levels", patched(good, 8, u32(0xffffffff)), "4294967295 levels per sweep");
+        row("no levels", patched(good, 8, u32(0)), "0 levels per sweep");
+        row("frequencies reversed", patched(good, 12, u32(0x7f7fffff)), "frequency range");
         row("frequency not a number", patched(good, 16, u32(0x7fc00000)), "frequency range");
         row("unterminated name", patched(good, 40, QByteArray(32, 'n')),
             "without terminating zero");

@@ -21,10 +21,9 @@ class TestSaveFaults : public QObject
     Q_OBJECT
 
 private slots:
-    // Save as copies the recording and its companions under the name chosen in the dialog, also
-    // when a fault strikes mid-copy: the destination runs out of room, another program takes its
-    // name, or the source is cut short. No partial copy is left, nothing that existed changes,
-    // and the "Copy File Information" box names exactly what was not copied.
+    // Save as copies the recording and its companions under the chosen name, also when the disk
+    // fills, another program takes the name or the source is cut short mid-copy: no partial copy
+    // is left, nothing that existed changes, the "Copy File Information" box names what was not.
     void saveAs_data()
     {
         QTest::addColumn<QString>("typed");

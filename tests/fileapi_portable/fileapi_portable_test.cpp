@@ -1,7 +1,6 @@
-// The file layer's cases, written once without Qt for Linux and Windows (MinGW-w64, run under
-// Wine); where Windows share modes decide differently, the two expected columns differ. The other
-// opener is a handle of this program: share modes apply between any two Windows handles, and on
-// Linux the layer counts our other descriptors like anyone else's.
+// The file layer's cases, without Qt, for Linux and Windows (MinGW-w64 under Wine); where share
+// modes decide differently the two expected columns differ. The other opener is a handle of this
+// program: share modes apply between any two Windows handles, Linux counts our descriptors too.
 
 #include <fileapi/fileapi.h>
 

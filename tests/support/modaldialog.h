@@ -47,10 +47,9 @@ private:
 /// The first key of `sequence` with its modifier bits (Qt 6 holds a QKeyCombination there).
 int firstKey(const QKeySequence& sequence);
 
-/// Types `steps` one per turn of the event loop the way a keyboard does (ShortcutOverride, then
-/// KeyPress) into the active modal dialog, else `window`; a step that opens a dialog returns when
-/// it closes. "+F1" presses, "-F1" releases, "*F1" and "~F1" are their autorepeat forms; other
-/// steps go to `other`. A dialog still open after the last step is rejected.
+/// Types `steps` one per event-loop turn as a keyboard does (ShortcutOverride, then KeyPress) into
+/// the active modal dialog, else `window`; a step opening a dialog returns when that closes. "+F1"
+/// presses, "-F1" releases, "*F1"/"~F1" autorepeat; others go to `other`. A dialog left: rejected.
 class KeyScript : public QObject
 {
 public:
