@@ -150,6 +150,12 @@ private slots:
         QCOMPARE(after, before);
     }
 
+    void namesLeadingOutOfTheFolderRefused()
+    {
+        for (const char* name : { "", ".", "..", "a/b", "..\\b" })
+            QVERIFY2(!open(name) && !open("ok", *name ? name : "/"), name);
+    }
+
     void failedWrite_data()
     {
         QTest::addColumn<int>("fault");
