@@ -315,10 +315,9 @@ private slots:
         } else {
             QMimeData mime;
             mime.setUrls({ name.contains(':') ? QUrl(name) : QUrl::fromLocalFile(file) });
-            QDragEnterEvent enter(
-                frame->rect().center(), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
-            QDropEvent drop(
-                frame->rect().center(), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+            const QPoint at = frame->rect().center();
+            QDragEnterEvent enter(at, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+            QDropEvent drop(at, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
             QApplication::sendEvent(frame.get(), &enter);
             QApplication::sendEvent(frame.get(), &drop);
             QCOMPARE(QString::number(enter.isAccepted()) + QString::number(drop.isAccepted()),

@@ -17,7 +17,7 @@
 using namespace Mirel;
 
 namespace {
-enum Server { Served, Down, Unconfigured, Configured };
+enum Server { Served, Down, Unconfigured, Configured, NoHost, Unwritable };
 const QByteArray kOlder = "older copy, longer than some new ones";
 
 // The bytes of every fault's body.
@@ -87,8 +87,11 @@ class TestMirel : public QObject
     void useServer(int server)
     {
         const QString down = QStringLiteral("http://127.0.0.1:%1/").arg(HttpServer::freePort());
-        const QString url = server == Served ? m_server.baseUrl() : server == Down ? down : "";
-        qputenv("TEV_MIREL_SERVER", url.toUtf8());
+        const QString urls[]
+            = { m_server.baseUrl(), down, "", "", "http:///root/", m_server.baseUrl() };
+        qputenv("TEV_MIREL_SERVER", urls[server].toUtf8());
+        if (server == Unwritable) // a file where the cache folder should be
+            qputenv("TEV_MIREL_CACHE", QFile::encodeName(m_archive.filePath("top.rec")));
         if (server != Configured)
             return;
         // The environment, set and empty, counts as unset.
@@ -129,6 +132,7 @@ private slots:
             { "nested, older copy replaced", "mirel:campaign/2026/run..1 %2e.rec", true, NoError },
             { "empty file, older copy replaced", "mirel:/empty.rec", true, NoError },
             { "1 MiB", "mirel:/big.bin", false, NoError },
+            { "scheme in capitals", "MIREL:/top.rec", false, NoError },
             { "from the configuration", "mirel:top.rec", false, NoError, Configured },
             { "unknown, older copy kept", "mirel:/missing.rec", true, ErrorUnknownUrl },
             { "folder", "mirel:campaign/2026", false, ErrorUnknownUrl },
@@ -143,6 +147,8 @@ private slots:
             { "exclusive lock", "mirel:/top.rec", false, ErrorLockRefused, Served, LockExclusive },
             { "nothing listens", "mirel:/top.rec", false, ErrorNotConnected, Down },
             { "not configured", "mirel:/top.rec", false, ErrorNotConfigured, Unconfigured },
+            { "server without a host", "mirel:/top.rec", false, ErrorNotConfigured, NoHost },
+            { "cache unwritable", "mirel:/top.rec", false, ErrorCacheFile, Unwritable },
             { "cut, older kept", "mirel:/close-after-headers/run1.rec", true, ErrorTransferFailed },
             { "reset mid-body", "mirel:/reset-mid-body/run1.rec", false, ErrorTransferFailed },
             { "chunked body cut off", "mirel:/chunked-cut/run1.rec", false, ErrorTransferFailed },
@@ -181,7 +187,6 @@ private slots:
         QCOMPARE(client ? client->GetError() : ErrorCancelled, row.error);
         const bool fetched = row.error == NoError, kept = fetched || row.olderCopy;
         QCOMPARE(path, fetched ? local : QString());
-        // Only the copy fetched, or the older one, is left in the cache.
         QCOMPARE(
             filesBelow(m_cache->path()), kept ? QStringList { url.archivePath() } : QStringList());
         const QByteArray body = m_files.value(url.archivePath(), faultBody());
@@ -204,6 +209,7 @@ private slots:
         row("reset-before-headers", "Connection Error", true);
         row("close-after-headers", "Mirel Error", true);
         row("down", "Connection Error", true);
+        row("unconfigured", "File Error", false); // taken for a local file that is not there
         // The archive recording saved as a local file instead of opened.
         row("save stall-mid-body", "Mirel Error", true);
     }
@@ -214,7 +220,7 @@ private slots:
         QFETCH(QString, box);
         QFETCH(bool, keepsEntry);
         const QString url = "mirel:/" + QString(mode).remove("save ") + "/run1.rec";
-        useServer(mode == "down" ? Down : Served);
+        useServer(mode == "down" ? Down : mode == "unconfigured" ? Unconfigured : Served);
         QTemporaryDir target;
         FetchFrame frame("App", "frontend", QStringLiteral("/Mirel%1").arg(++m_roots));
         frame.initialize(true);
@@ -233,12 +239,9 @@ private slots:
         const int entries = frame.m_fileMenu->actions().size() - frame.m_firstRecentId;
         seen << frame.m_settings->recentFiles() << QString::number(entries) << frame.loads
              << filesBelow(m_cache->path()) + filesBelow(target.path());
-        QStringList expected = box.isEmpty() ? QStringList() : QStringList { box };
-        expected << (keepsEntry ? QStringList { url, "1" } : QStringList { "0" });
-        if (box.isEmpty())
-            expected << m_cache->filePath("ok/run1.rec") << url << "remote"
-                     << "ok/run1.rec";
-        QCOMPARE(seen, expected);
+        const QStringList kept = keepsEntry ? QStringList { url, "1" } : QStringList { "0" };
+        const QStringList loaded { m_cache->filePath("ok/run1.rec"), url, "remote", "ok/run1.rec" };
+        QCOMPARE(seen, box.isEmpty() ? kept + loaded : QStringList { box } + kept);
     }
 };
 

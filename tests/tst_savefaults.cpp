@@ -111,7 +111,7 @@ private slots:
         hook.join();
         ::close(group);
 
-        QStringList files, named;
+        QStringList files;
         QStringList names = filesBelow(folder.path()) + sources.keys();
         names.removeDuplicates();
         names.sort();
@@ -122,10 +122,8 @@ private slots:
                 files << name + ':' + equal;
         }
         const SeenDialog box = answers.dialogs().value(1);
-        auto listed = QRegularExpression("^(.*?) \\(", QRegularExpression::MultilineOption)
-                          .globalMatch(box.text);
-        while (listed.hasNext())
-            named << listed.next().captured(1);
+        const QStringList named
+            = box.text.split('\n').filter(" (").replaceInStrings(QRegularExpression(" \\(.*"), "");
         QCOMPARE(QStringList({ box.title, files.join(' '), named.join(','), frame.windowTitle() })
                      .join('|')
                      .replace(folder.path(), "D"),
