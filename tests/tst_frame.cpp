@@ -155,8 +155,7 @@ private slots:
         m_config->writeIni(QStringLiteral("tst_frame"),
             "[Settings]\nFiles1=1\nFiles2=\nFiles3=3\nFiles10=10\n" + layout + "\n");
         m_config->writeIni(QStringLiteral("frontend"), "RecordingPath=D:\\Rec\nReportPath=/rep\n");
-        auto frame = std::make_unique<Frame>(QStringLiteral("App"));
-        frame->initialize(true);
+        auto frame = makeFrame();
         QVERIFY(QTest::qWaitForWindowExposed(frame.get()));
         QVERIFY(hasDefaultLayout(*frame));
         // Folders typed by a person read as they are; a gap leaves no hole; Files10 is not read.
@@ -262,6 +261,7 @@ private slots:
         row("drop", ".", "refused"); // the folder
         row("drop", "http://example.org/a.rec", "refused");
         row("recent", "gone.rec", "vanishes", "OK");
+        row("recent", "a.rec", "cleared");
         row("recent", "held.rec", "held", "No");
         row("recent", "held.rec", "held", "Escape");
     }
@@ -287,31 +287,32 @@ private slots:
         frame->m_fileLoaded->Select(QLatin1String(situation == "cancel" ? "On" : "Off"));
         // The file dialog, then the box that follows.
         QList<ModalAnswer::Answer> answers;
-        QString startedIn;
         const ModalAnswer::Answer choose = situation == "cancel"
             ? ModalAnswer::Answer(&ModalAnswer::rejectDialog)
             : ModalAnswer::chooseFile(file);
         if (how == "dialog")
-            answers << [&startedIn, choose](QWidget* dialog) {
-                startedIn = qobject_cast<QFileDialog*>(dialog)->directory().absolutePath();
+            answers << [&, choose](QWidget* dialog) {
+                const QString folder = qobject_cast<QFileDialog*>(dialog)->directory().path();
                 choose(dialog);
+                // It starts in the stored folder where that exists, else in the home folder.
+                QCOMPARE(folder, situation == "cancel" ? m_files.path() : QDir::homePath());
             };
-        // The dialog starts in the stored folder where it exists, else in the home folder.
         frame->m_fileOpenPath = situation == "cancel" ? "file:" + m_files.path() : "file:c:/temp";
         if (!answer.isEmpty())
             answers << ModalAnswer::pressButton(answer);
         ModalAnswer modal(answers);
         if (how == "dialog") {
             frame->m_openAction->trigger();
-            QCOMPARE(startedIn, situation == "cancel" ? m_files.path() : QDir::homePath());
         } else if (how == "recent") {
             frame->updateRecentFiles(file);
             if (situation == "vanishes")
                 QFile::remove(file);
+            if (situation == "cleared") // the menu is not rebuilt: its entry outlives the list
+                frame->m_settings->recentFiles().clear();
             frame->m_fileMenu->actions().at(frame->m_firstRecentId)->trigger();
             // A vanished file leaves the list, one in use stays.
             QCOMPARE(frame->m_settings->recentFiles(),
-                situation == "vanishes" ? QStringList() : QStringList { file });
+                situation == "held" ? QStringList { file } : QStringList());
         } else {
             QMimeData mime;
             mime.setUrls({ name.contains(':') ? QUrl(name) : QUrl::fromLocalFile(file) });

@@ -42,6 +42,7 @@ private slots:
         QTest::newRow("recording cut short meanwhile")
             << "copy.rec" << int(SourceTruncated) << ".rec"
             << "copy.avl:run.avl run.rec:cut|D/copy.rec|App";
+        QTest::newRow("onto itself") << "run.rec" << int(DestinationFull) << QString() << "||App";
     }
     void saveAs()
     {
@@ -99,8 +100,7 @@ private slots:
                 QFile(struckSource).resize(128 * 1024);
             ::fanotify_mark(group, FAN_MARK_FLUSH, 0, AT_FDCWD, nullptr);
             const fanotify_response allow = { event.fd, FAN_ALLOW };
-            const ssize_t answered = ::write(group, &allow, sizeof allow); // the copy goes on
-            Q_UNUSED(answered)
+            [[maybe_unused]] const ssize_t answered = ::write(group, &allow, sizeof allow);
             ::close(event.fd);
         });
         // The dialog must not ask "replace?": the frame never overwrites, and its box says so.
