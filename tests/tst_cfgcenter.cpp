@@ -14,15 +14,14 @@
 
 namespace {
 
-enum Fault { Other, FolderReplaced, FileIsAFolder, KeptTaken };
+enum Fault { Other, Untraced, FolderReplaced, FileIsAFolder, KeptTaken, Unchanged };
 
 std::unique_ptr<ICfg> open(const QString& name, const QString& group = QString())
 {
     return std::unique_ptr<ICfg>(CfgCenter::CreateCfg(name, ICfg::DefaultView, group));
 }
 
-// What Qt's own INI format writes for `key` (and a neighbour with the same value), as the store
-// did before it read and wrote literally.
+// What Qt's INI format writes for `key` and a neighbour of the same value: the store's old files.
 QByteArray writtenByQt(const QString& key, const QVariant& value)
 {
     QTemporaryDir dir;
@@ -48,9 +47,8 @@ class TestCfgCenter : public QObject
 private slots:
     void readAndRewrite_data()
     {
-        // A file as a person, Qt's INI format or a fault left it, the group and key read, the text
-        // read (null: the default), and whether the store takes the file as damaged: a file it
-        // cannot read reads as empty and is set aside as "<name>.ini.damaged" by the first write.
+        // A file as a person, Qt or a fault left it; the text read (null: the default); a damaged
+        // file reads as empty and is set aside as "<name>.ini.damaged" by the first write.
         QTest::addColumn<QByteArray>("content");
         QTest::addColumn<QString>("group");
         QTest::addColumn<QString>("key");
@@ -119,10 +117,11 @@ private slots:
         QFETCH(QByteArray, stored);
         const QString name = QStringLiteral("file%1").arg(++m_row); // Qt keeps parsed files by name
         const QString kept = m_config.iniPath(name) + ".damaged";
+        m_config.writeIni(name, "older damage");
+        QVERIFY(QFile::rename(m_config.iniPath(name), kept)); // to be replaced by a new damage
         m_config.writeIni(name, content);
         {
-            // Two handles on one file: only the first write may set a damaged file aside, else
-            // the second would move the new file over the kept one.
+            // Two handles: the second must not set the first one's new file aside as well.
             const auto cfg = open(name, group);
             const auto other = open(name, QStringLiteral("Other"));
             QCOMPARE(cfg->ReadString(key, "<default>"), expected.isNull() ? "<default>" : expected);
@@ -131,10 +130,9 @@ private slots:
         QCOMPARE(open(name, group)->ReadString(key, "<absent>")
                 + QString::number(open(name, "Other")->ReadInt("Added", 0)),
             written + "4");
-        QCOMPARE(fileBytes(kept), damaged ? content : QByteArray());
-        // Every old line (none of a damaged file) stays byte for byte and in its order, but the
-        // last with the key, whose value is replaced after the key as it was spelt; the rest is
-        // added.
+        QCOMPARE(fileBytes(kept), damaged ? content : "older damage");
+        // Every old line (none of a damaged file) stays, in order, but the last with the key,
+        // whose value is replaced after the key as it was spelt; the rest is added.
         QByteArrayList before = damaged ? QByteArrayList() : content.split('\n'), after;
         for (const QByteArray& line : fileBytes(m_config.iniPath(name)).split('\n')) {
             const int at = line.lastIndexOf(stored);
@@ -168,14 +166,15 @@ private slots:
             QTest::newRow(tag) << int(fault) << folder << writeFails << traced << bytes;
         };
         row("missing folder is created", Other, "missing/below", false, "", "key=value\nother=1\n");
-        // A path below a regular file cannot be created, not even by root, whom permission bits
-        // do not stop.
+        // Not even root can make a folder below a regular file.
         row("folder below a file", Other, "file/below", true, "cannot be written");
         row("folder gone before the file is written", FolderReplaced, "gone", false,
             "cannot be written");
+        row("no trace unless switched on", Untraced, "file/below", true, "");
         row("file is a folder", FileIsAFolder, "", true, "cannot be written");
         row("damaged file cannot be set aside", KeptTaken, "", true, "cannot be moved aside",
             "no setting here\n");
+        row("nothing new: file and time kept", Unchanged, "", false, "", "key=value\nother=1\n");
     }
 
     void failedWrite()
@@ -190,19 +189,19 @@ private slots:
             && QDir().mkpath(dir.path() + "/gone"));
         qputenv("TEV_CONFIG_DIR", (dir.path() + '/' + folder).toUtf8());
         const QString ini = CfgCenter::ConfigFolder() + "/faulty.ini";
-        if (fault == FileIsAFolder)
-            QVERIFY(QDir().mkpath(ini));
-        if (fault == KeptTaken) {
-            dir.writeIni("faulty", "no setting here\n");
-            // A non-empty folder under the name the damaged file would be kept as.
-            QVERIFY(QDir().mkpath(ini + ".damaged/inside"));
-        }
-        TraceCollector traces;
+        const QDateTime past = QDateTime::fromSecsSinceEpoch(1000000000);
+        QFile file(ini);
+        if (fault >= KeptTaken) // the file as it is to stay, from long ago
+            QVERIFY(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size()
+                && file.flush() && file.setFileTime(past, QFileDevice::FileModificationTime));
+        // A folder, not empty, under the name the damaged file would be kept as.
+        if (fault == FileIsAFolder || fault == KeptTaken)
+            QVERIFY(QDir().mkpath(fault == KeptTaken ? ini + ".damaged/inside" : ini));
+        TraceCollector traces(fault == Untraced ? 0u : unsigned(ErrorHandler::Traces));
         {
             auto cfg = open(QStringLiteral("faulty"));
             QCOMPARE(cfg->WriteString("key", "value"), !writeFails);
-            // A second failure is not traced again.
-            QCOMPARE(cfg->WriteInt("other", 1), !writeFails);
+            QCOMPARE(cfg->WriteInt("other", 1), !writeFails); // a second failure is not traced
             if (fault == FolderReplaced)
                 QVERIFY(QDir(dir.path() + "/gone").removeRecursively()
                     && QFile(dir.path() + "/gone").open(QIODevice::WriteOnly));
@@ -210,6 +209,7 @@ private slots:
         QCOMPARE(traces.messages.size(), traced.isEmpty() ? 0 : 1);
         QCOMPARE(traces.messages.filter(ini).filter(traced), traces.messages);
         QCOMPARE(fileBytes(ini), bytes);
+        QCOMPARE(QFileInfo(ini).lastModified() == past, fault >= KeptTaken);
     }
 };
 

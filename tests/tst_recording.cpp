@@ -75,7 +75,8 @@ private slots:
         const QVector<CSweep> four { sweepNo(0), sweepNo(1), sweepNo(2), sweepNo(3) };
         QVector<CSweep> read;
         QVERIFY(WriteRecording(path("four.rec"), written, four)
-            && ReadSweeps(path("four.rec"), h, read));
+            && ReadSweeps(path("four.rec"), h, read)
+            && !WriteRecording(path("odd.rec"), header("", 4), four)); // sweeps unlike the header
         // Byte for byte: the record is 96 bytes of standard layout with zero-filled texts.
         written.setSweepCount(4);
         QVERIFY(std::memcmp(&h, &written, sizeof h) == 0);
@@ -141,7 +142,7 @@ private slots:
 
         CHeaderData h = header("untouched", 7);
         QVector<CSweep> sweeps { CSweep() };
-        QString headerError, sweepsError;
+        QString headerError, sweepsError, readerError;
         QVERIFY(!ReadHeader(file.fileName(), h, &headerError)
             && !ReadSweeps(file.fileName(), h, sweeps, &sweepsError));
         QVERIFY2(
@@ -149,7 +150,6 @@ private slots:
         QVERIFY(QByteArray(h.deviceName()) == "untouched" && sweeps.size() == 1);
 
         CRecordingReader reader;
-        QString readerError;
         CSweep sweep;
         QCOMPARE(reader.open(file.fileName(), &readerError), complete >= 0);
         if (complete < 0) {

@@ -153,6 +153,7 @@ void testOpens()
         { "written through the layer sharing writes", "+-+- ++", "+-+- -+", OwnSharedWriter },
         { "missing, name beyond ASCII", "---+", "---+", Nobody, u8"neu-\u00df-\u20ac.rec" },
         { "folder", "----", "----", Nobody, "folder" },
+        { "in a missing folder, which is not made", "----", "----", Nobody, "missing/new.rec" },
         // Linux names are bytes; Windows names are UTF-16, which such a name has no form in.
         { "name that is no UTF-8", "---+", "----", Nobody, "bad-\xff.rec" },
     };
@@ -185,13 +186,11 @@ void testOpens()
     }
 }
 
-// The result; for a copy its content and whether it is read-only, else whether the destination
-// kept its content; and whether anything else changed.
+// The result, then what else differs: the copy's mode or content, the entries.
 void testCopy()
 {
     const char* const results[] = { "Copied", "DestinationExists", "SourceMissing", "Failed" };
-    // The source is 3 MiB, more than one buffer of any copy loop, unless it is "folder" or
-    // "missing"; "held" is held by another program that shares nothing.
+    // A 3 MiB source, more than one buffer of any copy loop; "held": held sharing nothing.
     static const struct
     {
         const char* name;
@@ -206,6 +205,7 @@ void testCopy()
         { "onto an existing file", "source", kFile, "DestinationExists" },
         { "missing source onto an existing file", "missing", kFile, "SourceMissing" },
         { "missing destination folder", "source", "missing/copy.rec", "Failed" },
+        { "onto a folder", "source", "folder", "DestinationExists" },
         { "folder as source", "folder", "copy.rec", "Failed" },
     };
     std::string large;
