@@ -106,13 +106,9 @@ private:
             const QString kept = m_path + QLatin1String(".damaged");
             QFile::remove(kept);
             if (!QFile::rename(m_path, kept)) {
-                // Once per file, as for the other write failures: every value tries again.
-                if (!m_writeFailureReported)
-                    trace(QStringLiteral("Settings not saved: %1 cannot be read and cannot be "
-                                         "moved aside to %2")
-                              .arg(m_path, kept),
-                        __LINE__);
-                m_writeFailureReported = true;
+                reportWriteFailure(QStringLiteral("Settings not saved: %1 cannot be read and "
+                                                  "cannot be moved aside to %2")
+                                       .arg(m_path, kept));
                 return false;
             }
             trace(QStringLiteral("Settings file %1 cannot be read; kept as %2, a new one is "
@@ -128,12 +124,16 @@ private:
         return !m_damaged;
     }
 
-    void reportWriteFailure()
+    // Once per file: every value written after a failure fails the same way.
+    void reportWriteFailure(const QString& text = QString())
     {
         if (m_writeFailureReported)
             return;
         m_writeFailureReported = true;
-        trace(QStringLiteral("Settings not saved: %1 cannot be written").arg(m_path), __LINE__);
+        trace(text.isEmpty()
+                ? QStringLiteral("Settings not saved: %1 cannot be written").arg(m_path)
+                : text,
+            __LINE__);
     }
 
     QString m_path;
