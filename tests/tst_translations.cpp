@@ -109,11 +109,10 @@ private slots:
         QTest::addColumn<QStringList>("sources");
         QTest::addColumn<QStringList>("problems"); // how each problem starts, sorted
         // The catalogues the build embeds, as CMake listed them: name, .ts files, source folders.
-        QFile file(QStringLiteral(TEV_TRANSLATION_CATALOGUES));
-        QVERIFY(file.open(QIODevice::ReadOnly));
+        const auto catalogues = QString::fromUtf8(fileBytes(TEV_TRANSLATION_CATALOGUES));
+        QVERIFY(!catalogues.isEmpty());
         QStringList listed;
-        for (const QString& line :
-            QString::fromUtf8(file.readAll()).split('\n', Qt::SkipEmptyParts)) {
+        for (const QString& line : catalogues.split('\n', Qt::SkipEmptyParts)) {
             const QStringList catalogue = line.split('\t');
             listed << catalogue[0];
             for (const QString& ts : catalogue.value(1).split('|'))
