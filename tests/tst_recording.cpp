@@ -33,11 +33,10 @@ QByteArray patched(QByteArray bytes, int offset, const QByteArray& with)
     return bytes.replace(offset, with.size(), with);
 }
 
-// Sweep `index` of the files here: 3 levels, each sweep different.
+// Sweep `index` of the files here: 3 levels, each sweep different, the first one before 1970.
 CSweep sweepNo(int index)
 {
-    return { CTimeStamp(iSTART + index * 100000),
-        { -70.f - index, -80.f - index, -90.5f - index } };
+    return { CTimeStamp(iSTART * (index - 1)), { -70.f - index, -80.f - index, -90.5f - index } };
 }
 
 CHeaderData header(const QByteArray& name, quint32 levels)
@@ -45,7 +44,7 @@ CHeaderData header(const QByteArray& name, quint32 levels)
     CHeaderData h;
     h.setDeviceName(name);
     h.setDeviceType("RX-7");
-    h.setStartTS(CTimeStamp(iSTART));
+    h.setStartTS(CTimeStamp(-iSTART));
     h.setStopTS(CTimeStamp(iSTART + 2500000));
     h.setFreqRange(9000.f, 2.5e9f);
     h.setLevelsPerSweep(levels);
@@ -132,50 +131,62 @@ private slots:
         QFETCH(qint64, size);
         QFETCH(QString, error);
         QFETCH(int, complete);
-        QFile file(path("bad.rec"));
-        file.remove();
-        QVERIFY(contents.isNull()
-            || (file.open(QIODevice::WriteOnly) && file.write(contents) == contents.size()));
-        if (size > 0 && !file.resize(size))
-            QSKIP("no room for a sparse file here");
-        file.close();
+        // The same bytes after a prefix, in a QFile handed to the reader open and past it: read
+        // with seek and read instead of pread, they must come to the path's verdict.
+        QFile file(path("bad.rec")), device(path("prefixed.rec"));
+        for (QFile* f : { &file, &device }) {
+            const QByteArray bytes = (f == &file ? "" : "prefix") + contents;
+            f->remove();
+            QVERIFY(contents.isNull()
+                || (f->open(QIODevice::ReadWrite) && f->write(bytes) == bytes.size()
+                    && f->flush()));
+            if (size > 0 && !f->resize(size + bytes.size() - contents.size()))
+                QSKIP("no room for a sparse file here");
+        }
+        QVERIFY(contents.isNull() || device.seek(6));
 
         CHeaderData h = header("untouched", 7);
         QVector<CSweep> sweeps { CSweep() };
         QString headerError, sweepsError, readerError;
-        QVERIFY(!ReadHeader(file.fileName(), h, &headerError)
-            && !ReadSweeps(file.fileName(), h, sweeps, &sweepsError));
-        QVERIFY2(
-            headerError.contains(error) && sweepsError == headerError, qPrintable(headerError));
+        QVERIFY2(!ReadHeader(file.fileName(), h, &headerError)
+                && !ReadSweeps(file.fileName(), h, sweeps, &sweepsError)
+                && headerError.contains(error) && sweepsError == headerError,
+            qPrintable(headerError));
         QVERIFY(QByteArray(h.deviceName()) == "untouched" && sweeps.size() == 1);
 
         CRecordingReader reader;
         CSweep sweep;
-        QCOMPARE(reader.open(file.fileName(), &readerError), complete >= 0);
-        if (complete < 0) {
-            QVERIFY2(readerError == headerError && !reader.isOpen() && !reader.refresh(),
-                qPrintable(readerError));
-            QVERIFY(!reader.readSweep(0, sweep, &readerError)
-                && readerError.contains("no recording is open"));
-            return;
+        for (const bool byDevice : { false, true }) {
+            if (byDevice && contents.isNull())
+                break; // nothing to hand over
+            QCOMPARE(byDevice ? reader.open(&device, &readerError)
+                              : reader.open(file.fileName(), &readerError),
+                complete >= 0);
+            if (complete < 0) {
+                QVERIFY2(readerError == headerError && !reader.isOpen() && !reader.refresh(),
+                    qPrintable(readerError));
+                QVERIFY(!reader.readSweep(0, sweep, &readerError)
+                    && readerError.contains("no recording is open"));
+                continue;
+            }
+            const QString holds = QStringLiteral("holds %1 of %2 announced sweeps")
+                                      .arg(complete)
+                                      .arg(qFromLittleEndian<quint32>(contents.constData() + 20));
+            QCOMPARE(reader.truncationText(), "the file " + holds);
+            // The last complete sweep, as the file holds it where it belongs.
+            if (complete > 0) {
+                QVERIFY(reader.readSweep(quint32(complete - 1), sweep)
+                    && file.seek(iREC_HEADER_BYTES
+                        + (complete - 1) * (8 + 4 * qint64(sweep.levels.size()))));
+                QCOMPARE(sweep.time.usecsSinceEpoch(),
+                    qFromLittleEndian<qint64>(file.read(8).constData()));
+            }
+            const CSweep before = sweep;
+            QVERIFY(!reader.readSweep(quint32(complete), sweep, &readerError));
+            QCOMPARE(readerError,
+                QStringLiteral("sweep %1 is not in the file: it %2").arg(complete).arg(holds));
+            QCOMPARE(sweep, before);
         }
-        const QString holds = QStringLiteral("holds %1 of %2 announced sweeps")
-                                  .arg(complete)
-                                  .arg(qFromLittleEndian<quint32>(contents.constData() + 20));
-        QCOMPARE(reader.truncationText(), "the file " + holds);
-        // The last complete sweep, as the file holds it where it belongs.
-        if (complete > 0) {
-            QVERIFY(file.open(QIODevice::ReadOnly) && reader.readSweep(quint32(complete - 1), sweep)
-                && file.seek(
-                    iREC_HEADER_BYTES + (complete - 1) * (8 + 4 * qint64(sweep.levels.size()))));
-            QCOMPARE(
-                sweep.time.usecsSinceEpoch(), qFromLittleEndian<qint64>(file.read(8).constData()));
-        }
-        const CSweep before = sweep;
-        QVERIFY(!reader.readSweep(quint32(complete), sweep, &readerError));
-        QCOMPARE(readerError,
-            QStringLiteral("sweep %1 is not in the file: it %2").arg(complete).arg(holds));
-        QCOMPARE(sweep, before);
     }
 
     // The file changes while a reader has it open: it shrinks (truncated by hand), grows
