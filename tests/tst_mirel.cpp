@@ -1,6 +1,7 @@
 // The archive client against a real HTTP server on 127.0.0.1: support/faultyhttp.py, Python's
 // http.server over a folder, which answers the paths below a fault's name with that fault.
 
+#include "archivefetch_p.h"
 #include "httpserver.h"
 #include "modaldialog.h"
 #include "testenvironment.h"
@@ -190,6 +191,22 @@ private slots:
             filesBelow(m_cache->path()), kept ? QStringList { url.archivePath() } : QStringList());
         const QByteArray body = m_files.value(url.archivePath(), faultBody());
         QCOMPARE(fileBytes(local), fetched ? body : kept ? kOlder : QByteArray());
+    }
+
+    // The waits the rows above shorten, a stall's and the frame's for a new client to connect: a
+    // set, non-empty environment wins; what is not a positive number of ms counts as unset.
+    void waits()
+    {
+        const auto waits = [](const char* environment, const char* configured) {
+            qputenv("TEV_MIREL_STALL_TIMEOUT_MS", environment);
+            qputenv("TEV_MIREL_CONNECT_TIMEOUT_MS", environment);
+            setMirelSetting("StallTimeoutMs", configured);
+            setMirelSetting("ConnectTimeoutMs", configured);
+            return QString("%1 %2").arg(StallTimeoutMs()).arg(ArchiveFetch::connectTimeoutMs());
+        };
+        QCOMPARE((QStringList {
+                     waits("", "700"), waits("700", "60000"), waits("", "0"), waits("-5", "700") }),
+            (QStringList { "700 700", "700 700", "30000 10000", "30000 10000" }));
     }
 
     // An outage or a server fault is named in a box, and nothing partial is cached or copied. An

@@ -98,31 +98,30 @@ private slots:
         const auto row
             = [](const char* tag, const QByteArray& contents, const char* error, int complete = -1,
                   qint64 size = 0) { QTest::newRow(tag) << contents << size << error << complete; };
-        const QByteArray& good = m_good;
         row("missing", QByteArray(), "cannot open");
-        row("magic only", good.left(4), "too short");
-        row("cut in header", good.left(50), "truncated header: 50 of 104");
-        row("cut after header", good.left(104), "truncated: the header announces 2 sweeps", 0);
-        row("cut in the last level", good.left(143), "holds 143 bytes", 1);
-        row("trailing byte", good + 'x', "1 bytes after the last sweep");
-        row("wrong magic", patched(good, 0, "RIFF"), "wrong magic number");
-        row("future version", patched(good, 4, u32(2)), "format version 2");
-        row("absurd levels", patched(good, 8, u32(0xffffffff)), "4294967295 levels per sweep");
-        row("no levels", patched(good, 8, u32(0)), "0 levels per sweep");
-        row("frequencies reversed", patched(good, 12, u32(0x7f7fffff)), "frequency range");
-        row("frequency not a number", patched(good, 16, u32(0x7fc00000)), "frequency range");
-        row("unterminated name", patched(good, 40, QByteArray(32, 'n')),
+        row("magic only", m_good.left(4), "too short");
+        row("cut in header", m_good.left(50), "truncated header: 50 of 104");
+        row("cut after header", m_good.left(104), "truncated: the header announces 2 sweeps", 0);
+        row("cut in the last level", m_good.left(143), "holds 143 bytes", 1);
+        row("trailing byte", m_good + 'x', "1 bytes after the last sweep");
+        row("wrong magic", patched(m_good, 0, "RIFF"), "wrong magic number");
+        row("future version", patched(m_good, 4, u32(2)), "format version 2");
+        row("absurd levels", patched(m_good, 8, u32(0xffffffff)), "4294967295 levels per sweep");
+        row("no levels", patched(m_good, 8, u32(0)), "0 levels per sweep");
+        row("frequencies reversed", patched(m_good, 12, u32(0x7f7fffff)), "frequency range");
+        row("frequency not a number", patched(m_good, 16, u32(0x7fc00000)), "frequency range");
+        row("unterminated name", patched(m_good, 40, QByteArray(32, 'n')),
             "without terminating zero");
         // Announced sizes no memory could hold: only the complete sweeps may cost anything.
         // 1025 complete sweeps of 4 MiB in a sparse file: the last one lies past 4 GiB, where a
         // 32-bit offset would wrap to 8296, which holds other bytes than the zeros there.
         row("2^32-1 sweeps of 2^20 levels, past 4 GiB",
-            patched(patched(good.left(104), 8, u32(iMAX_LEVELS)), 20, u32(0xffffffff))
+            patched(patched(m_good.left(104), 8, u32(iMAX_LEVELS)), 20, u32(0xffffffff))
                 + QByteArray(8200, '\x01'),
             "announces 4294967295 sweeps of 1048576 levels", 1025,
             104 + 1025 * (8 + 4 * qint64(iMAX_LEVELS)) + 100);
         // 104 + (2^30 + 2) * 20 wraps to 144 in 32 bits: the file's true size.
-        row("size wraps to the true size in 32 bits", patched(good, 20, u32((1u << 30) + 2)),
+        row("size wraps to the true size in 32 bits", patched(m_good, 20, u32((1u << 30) + 2)),
             "announces 1073741826 sweeps", 2);
     }
     void badFiles()

@@ -151,6 +151,8 @@ void testOpens()
         // Linux has no share modes to keep the later plain openers out.
         { "written through the layer", "+-+- ++", "+--- --", OwnWriter },
         { "written through the layer sharing writes", "+-+- ++", "+-+- -+", OwnSharedWriter },
+        { "created through the layer", "+-+- ++", "+--- --", OwnWriter, "new.rec" },
+        { "created sharing writes", "+-+- ++", "+-+- -+", OwnSharedWriter, "new.rec" },
         { "missing, name beyond ASCII", "---+", "---+", Nobody, u8"neu-\u00df-\u20ac.rec" },
         { "folder", "----", "----", Nobody, "folder" },
         { "in a missing folder, which is not made", "----", "----", Nobody, "missing/new.rec" },
@@ -164,9 +166,10 @@ void testOpens()
                 fs::permissions(at(kFile), kReadOnly);
             Handle holder = InvalidHandle;
             if (row.holder >= Reader)
-                holder = openPlainly(at(kFile), Access(row.holder - Reader));
-            else if (row.holder >= OwnWriter)
-                holder = fileapi::OpenWrite(path, row.holder == OwnSharedWriter);
+                holder = openPlainly(at(row.path), Access(row.holder - Reader));
+            else if (row.holder >= OwnWriter) // a new name is created
+                holder = (row.path == kFile ? fileapi::OpenWrite : fileapi::CreateNew)(
+                    path, row.holder == OwnSharedWriter);
             else if (row.holder == Probe)
                 holder = fileapi::OpenExisting(path);
             need(holder != InvalidHandle || row.holder <= ReadOnly, "the holder's handle");
@@ -175,8 +178,8 @@ void testOpens()
                 outcome(fileapi::OpenWrite(path, false)), outcome(fileapi::OpenWrite(path, true)),
                 outcome(fileapi::CreateNew(path, false)) };
             if (row.holder == OwnWriter || row.holder == OwnSharedWriter)
-                seen += { ' ', outcome(openPlainly(at(kFile), Read)),
-                    outcome(openPlainly(at(kFile), Write)) };
+                seen += { ' ', outcome(openPlainly(at(row.path), Read)),
+                    outcome(openPlainly(at(row.path), Write)) };
             fileapi::Close(holder);
             if (seen[3] == '+' && read(row.path).empty()) // created empty, under that name
                 before.insert(row.path);
