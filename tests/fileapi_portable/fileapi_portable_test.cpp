@@ -29,8 +29,7 @@ constexpr bool kWindows = false;
 
 namespace {
 
-// Not plain ASCII, so that every case also goes through the UTF-8 to UTF-16 conversion of the
-// Windows build.
+// Not plain ASCII: every case also goes through the Windows build's UTF-8 to UTF-16 step.
 const std::string kFile = u8"aufnahme-\u00fc.rec";
 const std::string kContent = "content";
 const fs::path kRoot
@@ -82,7 +81,7 @@ void need(bool done, const char* what)
 }
 
 // One row, in a fresh folder with `kFile` holding kContent and an empty "folder": it passes
-// when `observe` sees what the row expects on this system.
+// when `observe` sees what the row expects on this system (no `onWindows`: as on Linux).
 void check(const std::string& name, const char* onLinux, const char* onWindows,
     const std::function<std::string()>& observe)
 {
@@ -96,7 +95,7 @@ void check(const std::string& name, const char* onLinux, const char* onWindows,
     } catch (const std::exception& exception) {
         seen = exception.what();
     }
-    const std::string expected = kWindows ? onWindows : onLinux;
+    const std::string expected = kWindows && onWindows ? onWindows : onLinux;
     g_failed += seen != expected;
     std::printf("%s %s: \"%s\", expected \"%s\"\n", seen == expected ? "PASS" : "FAIL",
         name.c_str(), seen.c_str(), expected.c_str());
@@ -215,8 +214,7 @@ void testCopy()
     for (int i = 0; large.size() < 3 * 1024 * 1024; ++i)
         large += std::to_string(i) + '\n';
     for (const auto& row : rows) {
-        const char* onWindows = row.onWindows ? row.onWindows : row.onLinux;
-        check(std::string("CopyNoOverwrite: ") + row.name, row.onLinux, onWindows, [&] {
+        check(std::string("CopyNoOverwrite: ") + row.name, row.onLinux, row.onWindows, [&] {
             need(row.from == "folder" || row.from == "missing" || write(row.from, large),
                 "write the source");
             if (row.from == "read-only")
