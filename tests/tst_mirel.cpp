@@ -1,6 +1,7 @@
 // The archive client against a real HTTP server on 127.0.0.1: support/faultyhttp.py, Python's
 // http.server over a folder, which answers the paths below a fault's name with that fault.
 
+#include "archivefetch_p.h"
 #include "httpserver.h"
 #include "modaldialog.h"
 #include "testenvironment.h"
@@ -20,7 +21,6 @@ namespace {
 enum Server { Served, Down, Unconfigured, NoHost, Configured, CacheIsAFile };
 const QByteArray kOlder = "older copy, longer than some new ones";
 
-// The bytes of every fault's body.
 QByteArray faultBody()
 {
     QByteArray body(64 << 10, Qt::Uninitialized);
@@ -61,7 +61,6 @@ public:
     using TestFrame::TestFrame;
     QStringList loads;
 
-protected:
     bool load(const QString& fileName, const QString& displayName, bool isLocal) override
     {
         loads << fileName << displayName << (isLocal ? "local" : "remote");
@@ -93,16 +92,14 @@ class TestMirel : public QObject
             return;
         // The environment, set and empty, counts as unset.
         qputenv("TEV_MIREL_CACHE", "");
-        QVERIFY(setMirelSetting("Server", m_server.baseUrl()));
-        const QString cache
-            = server == Configured ? m_cache->path() : m_archive.filePath("top.rec");
-        QVERIFY(setMirelSetting("CacheFolder", cache));
+        QVERIFY(setMirelSetting("Server", m_server.baseUrl())
+            && setMirelSetting("CacheFolder",
+                server == Configured ? m_cache->path() : m_archive.filePath("top.rec")));
     }
 
 private slots:
     void initTestCase()
     {
-        QCoreApplication::setApplicationName(QStringLiteral("tst_mirel"));
         for (auto it = m_files.cbegin(); it != m_files.cend(); ++it)
             QVERIFY(writeFile(m_archive.filePath(it.key()), it.value()));
         QVERIFY(m_server.start(m_archive.path(), QFINDTESTDATA("support/faultyhttp.py")));
@@ -192,32 +189,41 @@ private slots:
         QCOMPARE(fileBytes(local), fetched ? body : kept ? kOlder : QByteArray());
     }
 
+    // Stall and connect wait: a set, non-empty environment wins; what is not > 0 ms is unset.
+    void waits()
+    {
+        const auto ms = [](const char* environment, const char* configured) {
+            qputenv("TEV_MIREL_STALL_TIMEOUT_MS", environment);
+            qputenv("TEV_MIREL_CONNECT_TIMEOUT_MS", environment);
+            setMirelSetting("StallTimeoutMs", configured);
+            setMirelSetting("ConnectTimeoutMs", configured);
+            return QString("%1 %2").arg(StallTimeoutMs()).arg(ArchiveFetch::connectTimeoutMs());
+        };
+        QCOMPARE((QStringList { ms("", "700"), ms("700", "60000"), ms("", "0"), ms("-5", "700") }),
+            (QStringList { "700 700", "700 700", "30000 10000", "30000 10000" }));
+    }
+
     // An outage or a server fault is named in a box, and nothing partial is cached or copied. An
-    // opened entry stays for the next try: only "no such file" from the archive removes it.
+    // opened entry stays for the next try: only "no such file" ("File Error") removes it.
     void fromTheFrame_data()
     {
-        QTest::addColumn<QString>("mode"); // a fault of faultyhttp.py, or "down"
+        // The tag is the mode: a fault of faultyhttp.py, "down" or "unconfigured".
         QTest::addColumn<QString>("box"); // the title of the one box shown, "" none
-        QTest::addColumn<bool>("keepsEntry");
-        const auto row = [](const char* mode, const char* box, bool keepsEntry) {
-            QTest::newRow(mode) << QString(mode) << QString(box) << keepsEntry;
-        };
-        row("ok", "", true);
-        row("status-410", "File Error", false);
-        row("status-403", "Mirel Error", true);
-        row("reset-before-headers", "Connection Error", true);
-        row("close-after-headers", "Mirel Error", true);
-        row("down", "Connection Error", true);
-        row("unconfigured", "File Error", false); // taken for a local file that is not there
+        QTest::newRow("ok") << QString();
+        QTest::newRow("status-410") << QString("File Error");
+        QTest::newRow("status-403") << QString("Mirel Error");
+        QTest::newRow("reset-before-headers") << QString("Connection Error");
+        QTest::newRow("close-after-headers") << QString("Mirel Error");
+        QTest::newRow("down") << QString("Connection Error");
+        QTest::newRow("unconfigured") << QString("File Error"); // taken for a missing local file
         // The archive recording saved as a local file instead of opened.
-        row("save stall-mid-body", "Mirel Error", true);
+        QTest::newRow("save stall-mid-body") << QString("Mirel Error");
     }
 
     void fromTheFrame()
     {
-        QFETCH(QString, mode);
+        const QString mode = QTest::currentDataTag();
         QFETCH(QString, box);
-        QFETCH(bool, keepsEntry);
         const QString url = "mirel:/" + QString(mode).remove("save ") + "/run1.rec";
         useServer(mode == "down" ? Down : mode == "unconfigured" ? Unconfigured : Served);
         QTemporaryDir target;
@@ -238,7 +244,7 @@ private slots:
         const int entries = frame.m_fileMenu->actions().size() - frame.m_firstRecentId;
         seen << frame.m_settings->recentFiles() << QString::number(entries) << frame.loads
              << filesBelow(m_cache->path()) + filesBelow(target.path());
-        const QStringList kept = keepsEntry ? QStringList { url, "1" } : QStringList { "0" };
+        const QStringList kept = box == "File Error" ? QStringList("0") : QStringList { url, "1" };
         const QStringList loaded { m_cache->filePath("ok/run1.rec"), url, "remote", "ok/run1.rec" };
         QCOMPARE(seen, box.isEmpty() ? kept + loaded : QStringList { box } + kept);
     }

@@ -22,22 +22,16 @@ bool operator==(const CSweep& a, const CSweep& b)
 namespace {
 const qint64 iSTART = 1709296496789000; // 2024-03-01 12:34:56.789 UTC
 
-QByteArray u32(quint32 value)
+QByteArray patched(QByteArray bytes, int offset, quint32 value)
 {
-    const quint32 little = qToLittleEndian(value);
-    return QByteArray(reinterpret_cast<const char*>(&little), 4);
+    qToLittleEndian(value, bytes.data() + offset);
+    return bytes;
 }
 
-QByteArray patched(QByteArray bytes, int offset, const QByteArray& with)
-{
-    return bytes.replace(offset, with.size(), with);
-}
-
-// Sweep `index` of the files here: 3 levels, each sweep different.
+// Sweep `index` of the files here: 3 levels, each sweep different, the first one before 1970.
 CSweep sweepNo(int index)
 {
-    return { CTimeStamp(iSTART + index * 100000),
-        { -70.f - index, -80.f - index, -90.5f - index } };
+    return { CTimeStamp(iSTART * (index - 1)), { -70.f - index, -80.f - index, -90.5f - index } };
 }
 
 CHeaderData header(const QByteArray& name, quint32 levels)
@@ -45,7 +39,7 @@ CHeaderData header(const QByteArray& name, quint32 levels)
     CHeaderData h;
     h.setDeviceName(name);
     h.setDeviceType("RX-7");
-    h.setStartTS(CTimeStamp(iSTART));
+    h.setStartTS(CTimeStamp(-iSTART));
     h.setStopTS(CTimeStamp(iSTART + 2500000));
     h.setFreqRange(9000.f, 2.5e9f);
     h.setLevelsPerSweep(levels);
@@ -64,7 +58,6 @@ class TestRecording : public QObject
     QString path(const QString& name) const { return m_dir.filePath(name); }
 
 private slots:
-    // Writes the file the other tests patch, and reads it back whole.
     void initTestCase()
     {
         // The device name is cut before a character split at 31 bytes; an empty one is null.
@@ -79,16 +72,16 @@ private slots:
             && !WriteRecording(path("odd.rec"), header("", 4), four)); // sweeps unlike the header
         // Byte for byte: the record is 96 bytes of standard layout with zero-filled texts.
         written.setSweepCount(4);
-        QVERIFY(std::memcmp(&h, &written, sizeof h) == 0);
-        QCOMPARE(read, four);
+        QVERIFY(std::memcmp(&h, &written, sizeof h) == 0 && read == four);
         QCOMPARE(
             fileBytes(path("four.avl")), "TREC-AVL 1\n0 -80.17\n1 -81.17\n2 -82.17\n3 -83.17\n");
         m_four = fileBytes(path("four.rec"));
-        m_good = patched(m_four.left(144), 20, u32(2));
+        m_good = patched(m_four.left(144), 20, 2);
     }
 
     // Every file here fails ReadHeader and ReadSweeps with the same message, output untouched; the
-    // reader opens those only cut short (`complete` sweeps readable) and refuses the rest with it.
+    // reader, by path and on a QFile handed over open past a prefix (seek and read, not pread),
+    // opens those only cut short (`complete` sweeps readable) and refuses the rest with it.
     // `size` > 0 extends the file (sparse); null `contents` makes no file at all.
     void badFiles_data()
     {
@@ -99,31 +92,30 @@ private slots:
         const auto row
             = [](const char* tag, const QByteArray& contents, const char* error, int complete = -1,
                   qint64 size = 0) { QTest::newRow(tag) << contents << size << error << complete; };
-        const QByteArray& good = m_good;
         row("missing", QByteArray(), "cannot open");
-        row("magic only", good.left(4), "too short");
-        row("cut in header", good.left(50), "truncated header: 50 of 104");
-        row("cut after header", good.left(104), "truncated: the header announces 2 sweeps", 0);
-        row("cut in the last level", good.left(143), "holds 143 bytes", 1);
-        row("trailing byte", good + 'x', "1 bytes after the last sweep");
-        row("wrong magic", patched(good, 0, "RIFF"), "wrong magic number");
-        row("future version", patched(good, 4, u32(2)), "format version 2");
-        row("absurd levels", patched(good, 8, u32(0xffffffff)), "4294967295 levels per sweep");
-        row("no levels", patched(good, 8, u32(0)), "0 levels per sweep");
-        row("frequencies reversed", patched(good, 12, u32(0x7f7fffff)), "frequency range");
-        row("frequency not a number", patched(good, 16, u32(0x7fc00000)), "frequency range");
-        row("unterminated name", patched(good, 40, QByteArray(32, 'n')),
+        row("magic only", m_good.left(4), "too short");
+        row("cut in header", m_good.left(50), "truncated header: 50 of 104");
+        row("cut after header", m_good.left(104), "truncated: the header announces 2 sweeps", 0);
+        row("cut in the last level", m_good.left(143), "holds 143 bytes", 1);
+        row("trailing byte", m_good + 'x', "1 bytes after the last sweep");
+        row("wrong magic", "RIFF" + m_good.mid(4), "wrong magic number");
+        row("future version", patched(m_good, 4, 2), "format version 2");
+        row("absurd levels", patched(m_good, 8, 0xffffffff), "4294967295 levels per sweep");
+        row("no levels", patched(m_good, 8, 0), "0 levels per sweep");
+        row("frequencies reversed", patched(m_good, 12, 0x7f7fffff), "frequency range");
+        row("frequency not a number", patched(m_good, 16, 0x7fc00000), "frequency range");
+        row("unterminated name", m_good.left(40) + QByteArray(32, 'n') + m_good.mid(72),
             "without terminating zero");
         // Announced sizes no memory could hold: only the complete sweeps may cost anything.
         // 1025 complete sweeps of 4 MiB in a sparse file: the last one lies past 4 GiB, where a
         // 32-bit offset would wrap to 8296, which holds other bytes than the zeros there.
         row("2^32-1 sweeps of 2^20 levels, past 4 GiB",
-            patched(patched(good.left(104), 8, u32(iMAX_LEVELS)), 20, u32(0xffffffff))
+            patched(patched(m_good.left(104), 8, iMAX_LEVELS), 20, 0xffffffff)
                 + QByteArray(8200, '\x01'),
             "announces 4294967295 sweeps of 1048576 levels", 1025,
             104 + 1025 * (8 + 4 * qint64(iMAX_LEVELS)) + 100);
         // 104 + (2^30 + 2) * 20 wraps to 144 in 32 bits: the file's true size.
-        row("size wraps to the true size in 32 bits", patched(good, 20, u32((1u << 30) + 2)),
+        row("size wraps to the true size in 32 bits", patched(m_good, 20, (1u << 30) + 2),
             "announces 1073741826 sweeps", 2);
     }
     void badFiles()
@@ -132,50 +124,55 @@ private slots:
         QFETCH(qint64, size);
         QFETCH(QString, error);
         QFETCH(int, complete);
-        QFile file(path("bad.rec"));
-        file.remove();
-        QVERIFY(contents.isNull()
-            || (file.open(QIODevice::WriteOnly) && file.write(contents) == contents.size()));
-        if (size > 0 && !file.resize(size))
-            QSKIP("no room for a sparse file here");
-        file.close();
+        QFile file(path("bad.rec")), device(path("prefixed.rec"));
+        for (QFile* f : { &file, &device }) {
+            const QByteArray bytes = (f == &file ? "" : "prefix") + contents;
+            f->remove();
+            QVERIFY(contents.isNull()
+                || (f->open(QIODevice::ReadWrite) && f->write(bytes) == bytes.size() && f->flush()
+                    && f->seek(bytes.size() - contents.size())));
+            if (size > 0 && !f->resize(size + bytes.size() - contents.size()))
+                QSKIP("no room for a sparse file here");
+        }
 
         CHeaderData h = header("untouched", 7);
         QVector<CSweep> sweeps { CSweep() };
-        QString headerError, sweepsError, readerError;
-        QVERIFY(!ReadHeader(file.fileName(), h, &headerError)
-            && !ReadSweeps(file.fileName(), h, sweeps, &sweepsError));
-        QVERIFY2(
-            headerError.contains(error) && sweepsError == headerError, qPrintable(headerError));
-        QVERIFY(QByteArray(h.deviceName()) == "untouched" && sweeps.size() == 1);
+        QString headerError, sweepsError, why;
+        QVERIFY2(!ReadHeader(file.fileName(), h, &headerError)
+                && !ReadSweeps(file.fileName(), h, sweeps, &sweepsError)
+                && headerError.contains(error) && sweepsError == headerError
+                && QByteArray(h.deviceName()) == "untouched" && sweeps.size() == 1,
+            qPrintable(headerError));
 
         CRecordingReader reader;
         CSweep sweep;
-        QCOMPARE(reader.open(file.fileName(), &readerError), complete >= 0);
-        if (complete < 0) {
-            QVERIFY2(readerError == headerError && !reader.isOpen() && !reader.refresh(),
-                qPrintable(readerError));
-            QVERIFY(!reader.readSweep(0, sweep, &readerError)
-                && readerError.contains("no recording is open"));
-            return;
-        }
-        const QString holds = QStringLiteral("holds %1 of %2 announced sweeps")
-                                  .arg(complete)
-                                  .arg(qFromLittleEndian<quint32>(contents.constData() + 20));
-        QCOMPARE(reader.truncationText(), "the file " + holds);
-        // The last complete sweep, as the file holds it where it belongs.
-        if (complete > 0) {
-            QVERIFY(file.open(QIODevice::ReadOnly) && reader.readSweep(quint32(complete - 1), sweep)
-                && file.seek(
-                    iREC_HEADER_BYTES + (complete - 1) * (8 + 4 * qint64(sweep.levels.size()))));
+        for (const bool byDevice : { false, !contents.isNull() }) { // no file: by path twice
+            QCOMPARE(byDevice ? reader.open(&device, &why) : reader.open(file.fileName(), &why),
+                complete >= 0);
+            if (complete < 0) {
+                QVERIFY2(
+                    why == headerError && !reader.isOpen() && !reader.refresh(), qPrintable(why));
+                QVERIFY(!reader.readSweep(0, sweep, &why) && why.contains("no recording is open"));
+                continue;
+            }
+            const QString holds = QStringLiteral("holds %1 of %2 announced sweeps")
+                                      .arg(complete)
+                                      .arg(qFromLittleEndian<quint32>(contents.constData() + 20));
+            QCOMPARE(reader.truncationText(), "the file " + holds);
+            // The last complete sweep, as the file holds it where it belongs.
+            if (complete > 0) {
+                QVERIFY(reader.readSweep(quint32(complete - 1), sweep)
+                    && file.seek(iREC_HEADER_BYTES
+                        + (complete - 1) * (8 + 4 * qint64(sweep.levels.size()))));
+                QCOMPARE(sweep.time.usecsSinceEpoch(),
+                    qFromLittleEndian<qint64>(file.read(8).constData()));
+            }
+            const CSweep before = sweep;
+            QVERIFY(!reader.readSweep(quint32(complete), sweep, &why));
             QCOMPARE(
-                sweep.time.usecsSinceEpoch(), qFromLittleEndian<qint64>(file.read(8).constData()));
+                why, QStringLiteral("sweep %1 is not in the file: it %2").arg(complete).arg(holds));
+            QCOMPARE(sweep, before);
         }
-        const CSweep before = sweep;
-        QVERIFY(!reader.readSweep(quint32(complete), sweep, &readerError));
-        QCOMPARE(readerError,
-            QStringLiteral("sweep %1 is not in the file: it %2").arg(complete).arg(holds));
-        QCOMPARE(sweep, before);
     }
 
     // The file changes while a reader has it open: it shrinks (truncated by hand), grows
@@ -192,14 +189,14 @@ private slots:
             QTest::newRow(tag) << before << after << readError << refreshError << count;
         };
         const QByteArray& good = m_good;
-        const QByteArray sweep2 = m_four.mid(144, 20), announcing4 = patched(good, 20, u32(4));
+        const QByteArray sweep2 = m_four.mid(144, 20), announcing4 = patched(good, 20, 4);
         row("shrinks into the last sweep", good, good.left(130), "it shrank to 130 bytes", "", 1);
         row("shrinks into the header", good, good.left(50), "it shrank to 50 bytes",
             "truncated header: 50 of 104 bytes", 0);
         row("grows by a sweep", announcing4, announcing4 + sweep2, "", "", 3);
         row("grows past the count, not raised yet", good, good + sweep2, "", "", 2);
         row("writer raises the count", good, m_four, "", "", 4);
-        row("other levels", good, patched(good, 8, u32(4)), "", "the recording changed", 0);
+        row("other levels", good, patched(good, 8, 4), "", "the recording changed", 0);
     }
     void changesWhileOpen()
     {
@@ -209,19 +206,17 @@ private slots:
         QFETCH(QString, refreshError);
         QFETCH(int, count);
         QFile writer(path("growing.rec"));
-        QVERIFY(writer.open(QIODevice::ReadWrite | QIODevice::Truncate)
-            && writer.write(before) == before.size() && writer.flush());
         CRecordingReader reader;
-        QVERIFY(reader.open(writer.fileName()));
-        QVERIFY(writer.resize(0) && writer.seek(0) && writer.write(after) == after.size()
-            && writer.flush());
+        QVERIFY(writer.open(QIODevice::ReadWrite | QIODevice::Truncate)
+            && writer.write(before) == before.size() && writer.flush()
+            && reader.open(writer.fileName()) && writer.resize(0) && writer.seek(0)
+            && writer.write(after) == after.size() && writer.flush());
 
         CSweep sweep;
         QString error;
         QCOMPARE(reader.readSweep(1, sweep, &error), readError.isEmpty());
         QVERIFY2(error.contains(readError), qPrintable(error));
         QCOMPARE(reader.sweepCount(), 2u); // until refresh()
-        error.clear();
         QCOMPARE(reader.refresh(&error), refreshError.isEmpty());
         QVERIFY2(error.contains(refreshError), qPrintable(error));
         QCOMPARE(reader.sweepCount(), quint32(count));

@@ -42,15 +42,12 @@ class Handler(http.server.SimpleHTTPRequestHandler):
             self.send(b'' if head else BODY)
         elif mode == 'close-after-headers':
             self.send(b'')
-        elif mode == 'reset-mid-body':
+        elif mode in ('reset-mid-body', 'stall-mid-body'):
             self.send(HALF)
-            time.sleep(0.2)
+            time.sleep(0.2 if mode == 'reset-mid-body' else 3600)
             self.reset()
         elif mode == 'chunked-cut':
             self.send(b'%x\r\n%s\r\n' % (len(HALF), HALF), framing='Transfer-Encoding: chunked')
-        elif mode == 'stall-mid-body':
-            self.send(HALF)
-            time.sleep(3600)
         elif mode == 'slow':
             self.send(b'')
             for start in range(0, len(BODY), len(BODY) // 8):
