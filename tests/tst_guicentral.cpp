@@ -42,12 +42,11 @@ class TestGuiCentral : public QObject
 {
     Q_OBJECT
 private slots:
-    // Steps as KeyScript takes them. In the main window, whose File menu has Exit on Alt+F4 and
-    // whose line edit has the focus: F1 shows the hot-key list as the frame does; F5 asks in a
-    // box and F8 too but leaves the key to Qt, as front ends may; F3, F6 and Shift+F2 only count;
-    // Space and Alt+F4 are left to Qt but in the row "consumed"; F9 works in its own window only;
-    // B was removed. "box" is a front end asking outside any hot key, with F7 registered by a
-    // widget in that box.
+    // Steps as KeyScript takes them. In the main window (File menu: Exit on Alt+F4; focus: a line
+    // edit): F1 shows the hot-key list as the frame does; F5 asks in a box, F8 too but leaves the
+    // key to Qt, as front ends may; F3, F6 and Shift+F2 only count; Space and Alt+F4 are left to
+    // Qt but in the row "consumed"; F9 works in its own window only; B was removed. "box" is a
+    // front end asking outside any hot key, with F7 registered by a widget in that box.
     void keys_data()
     {
         for (const char* column : { "steps", "result", "window" })

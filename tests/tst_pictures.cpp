@@ -10,8 +10,7 @@
 
 #include <creplaybar.h>
 
-// The pictures of the "File Operations" tool bar and of the replay bar, as a screen shows them.
-// ctest runs this at 100 % and at 200 % (QT_SCALE_FACTOR).
+// The tool bars' pictures as a screen shows them; ctest runs this at 100 % and 200 % too.
 namespace {
 QImage argb(const QImage& image)
 {
@@ -85,7 +84,6 @@ private slots:
             button = qobject_cast<QToolButton*>(
                 m_frame.m_mainToolBar->widgetForAction(m_frame.findChild<QAction*>(widget)));
         QVERIFY(button);
-        // The application's ratio, which initTestCase found to be the window's.
         const qreal ratio = m_frame.windowHandle()->devicePixelRatio();
         const QStringList items = select.section('=', 1).split('/', Qt::SkipEmptyParts);
         for (const QString& look :
@@ -99,8 +97,7 @@ private slots:
                 const QString file = QStringLiteral(TEV_PICTURES_DIR "/") + design + look + suffix;
                 return argb(QImage::fromData("/* XPM */\n" + fileBytes(file), "XPM"));
             };
-            const QImage once = load(".xpm");
-            const QImage twice = load("@2x.xpm");
+            const QImage once = load(".xpm"), twice = load("@2x.xpm");
             const QSize size = once.size();
             const QIcon icon = button->icon();
             QCOMPARE(icon.availableSizes(), QList<QSize>({ size, size * 2 }));

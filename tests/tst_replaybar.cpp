@@ -3,8 +3,12 @@
 #include <values/tree.h>
 #include <values/valueselection.h>
 #include <valuewidgets/vcbutton.h>
+#include <valuewidgets/vconeofbutton.h>
 
 #include <QtTest>
+
+#include <algorithm>
+#include <functional>
 
 namespace {
 struct Recorder : IObserver
@@ -31,24 +35,24 @@ private slots:
     {
         QTest::addColumn<int>("index");
         QTest::addColumn<QString>("path");
-        // After each of three clicks, the first while disabled: the value's item, "+" when the
-        // button shows it selected, and the changes its observers heard.
+        // After each of four clicks, the first while disabled, the last once rebound to a missing
+        // path: the value's item, "+" when the button shows it selected, the changes heard.
         QTest::addColumn<QString>("clicks");
         const auto row = [](const char* name, int index, const char* path, const char* clicks) {
             QTest::newRow(name) << index << QString(path) << QString(clicks);
         };
         // A push button selects the first item when none is current, else announces it again.
-        row("Goto Begin", 1, "gbegin", "0 STOP1 STOP2");
-        row("Play", 2, "modi", "0 PLAY+1 STOP2");
-        row("Goto End", 3, "gend", "0 STOP1 STOP2");
-        row("Fast Play", 4, "modi", "0 FPLAY+1 STOP2");
-        row("Stop", 5, "modi", "0 STOP+1 STOP+1"); // pressed again, the replay stays stopped
-        row("Wrap to Begin", 6, "wrap", "0 ON+1 OFF2");
-        row("Auto Play", 7, "autoplay", "0 ON+1 OFF2");
-        row("Step Forward", 8, "sfwd", "0 STOP1 STOP2");
-        row("Step Rewind", 9, "sbkwd", "0 STOP1 STOP2");
-        row("Peak Hold", 10, "peakhold", "0 ON+1 OFF2");
-        row("Level Detect", 11, "leveldetect", "0 ON+1 OFF2");
+        row("Goto Begin", 1, "gbegin", "0 STOP1 STOP2 STOP2");
+        row("Play", 2, "modi", "0 PLAY+1 STOP2 STOP2");
+        row("Goto End", 3, "gend", "0 STOP1 STOP2 STOP2");
+        row("Fast Play", 4, "modi", "0 FPLAY+1 STOP2 STOP2");
+        row("Stop", 5, "modi", "0 STOP+1 STOP+1 STOP1"); // pressed again, the replay stays stopped
+        row("Wrap to Begin", 6, "wrap", "0 ON+1 OFF2 OFF2");
+        row("Auto Play", 7, "autoplay", "0 ON+1 OFF2 OFF2");
+        row("Step Forward", 8, "sfwd", "0 STOP1 STOP2 STOP2");
+        row("Step Rewind", 9, "sbkwd", "0 STOP1 STOP2 STOP2");
+        row("Peak Hold", 10, "peakhold", "0 ON+1 OFF2 OFF2");
+        row("Level Detect", 11, "leveldetect", "0 ON+1 OFF2 OFF2");
     }
     void buttons()
     {
@@ -66,34 +70,37 @@ private slots:
         VCButton* button = bar.findChild<VCButton*>(name);
         QVERIFY(button && button->GetValueSelection() == value);
         const auto enabled = [&bar] {
-            QStringList names;
-            for (VCButton* each : bar.findChildren<VCButton*>()) {
-                if (each->isEnabled())
-                    names << each->objectName();
-            }
-            return names;
+            const QList<VCButton*> all = bar.findChildren<VCButton*>();
+            return int(std::count_if(all.begin(), all.end(), std::mem_fn(&QWidget::isEnabled)));
         };
         QCOMPARE(button->iconSize(), QSize(16, 16)); // the smaller of its two pictures
         bar.enableButton(0, true); // indices outside 1 to 11 do nothing
         bar.enableButton(12, true);
         QStringList clicks;
-        for (int click = 0; click < 3; ++click) {
+        for (int click = 0; click < 4; ++click) {
             bar.enableButton(index, click > 0);
-            QCOMPARE(enabled(), click ? QStringList { name } : QStringList());
+            QCOMPARE(enabled(), click ? 1 : 0); // which one, the click tells
+            if (click == 3)
+                QVERIFY(!button->SetValueSelection_ValuePath(prefix + "/missing"));
             button->click();
             clicks << value->GetStringValue() + (showsGreen(button) ? "+" : "")
                     + QString::number(recorder.changes);
         }
         QTEST(clicks.join(' '), "clicks");
-        // A second bar shows the value's state from the start, and lets go of it when it ends.
+        // Bound again; a second bar shows the state at once; each lets go when rebound or gone.
         const int observers = value->ObserverCount();
+        QVERIFY(button->SetValueSelection_ValuePath(value->GetPath()));
         {
             CReplayBar second(nullptr, "Replay", prefix);
-            QCOMPARE(showsGreen(second.findChild<VCButton*>(name)), showsGreen(button));
+            QCOMPARE(showsGreen(second.findChild<VCButton*>(name)), clicks.at(2).contains('+'));
         }
-        QCOMPARE(value->ObserverCount(), observers);
+        QCOMPARE(value->ObserverCount(), observers + 1);
+        // Given its current item while bound, a one-of button shows it selected at once.
+        if (auto* oneOf = qobject_cast<VCOneOfButton*>(button))
+            QVERIFY(oneOf->SetSelection_ValuePath(value->GetPath(), value->GetStringValue(), {})
+                && showsGreen(button));
         bar.enable(true);
-        QCOMPARE(enabled().size(), 11);
+        QCOMPARE(enabled(), 11);
         // The button lets go of a value that ends, and shows it unselected.
         QVERIFY(values::Tree::Instance()->RemoveValue(value->GetPath()));
         QVERIFY(!button->GetValueSelection() && !showsGreen(button));

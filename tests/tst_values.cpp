@@ -1,4 +1,5 @@
-#include <tevbase/errorhandler.h>
+#include "tracecollector.h"
+
 #include <values/tree.h>
 #include <values/value.h>
 #include <values/valueselection.h>
@@ -11,19 +12,16 @@
 using namespace values;
 
 namespace {
-// Counts its calls and runs `action` from inside Update.
 struct Recorder : IObserver
 {
     void Update(Observable*, TChangeCode) override
     {
         ++calls;
-        if (action)
-            action();
+        action();
     }
     int calls = 0;
-    std::function<void()> action;
+    std::function<void()> action = [] {};
 };
-
 } // namespace
 
 class TestValues : public QObject
@@ -89,24 +87,21 @@ private slots:
     // assertions are on; a trace is reported whatever the flags.
     void assertion()
     {
-        QCOMPARE(
-            QList<uint>({ ErrorHandler::ParseFlags("2", 7), ErrorHandler::ParseFlags(" 0x22 ", 7),
-                ErrorHandler::ParseFlags("0", 7), ErrorHandler::ParseFlags("2x", 7),
-                ErrorHandler::ParseFlags("-1", 7), ErrorHandler::ParseFlags("", 7) }),
-            QList<uint>({ 2, 0x22, 0, 7, 7, 7 }));
-        const unsigned int saved = ErrorHandler::Instance().GetFlags();
+        QList<uint> parsed;
+        for (const char* text : { "2", " 0x22 ", "0", "2x", "-1", "" })
+            parsed << ErrorHandler::ParseFlags(text, 7);
+        QCOMPARE(parsed, QList<uint>({ 2, 0x22, 0, 7, 7, 7 }));
+        TraceCollector traces(ErrorHandler::Traces); // puts the flags back at the end
         int calls = 0;
-        ErrorHandler::Instance().SetFlags(ErrorHandler::Traces);
         TEV_ASSERT(++calls == 2);
         ErrorHandler::Instance().SetFlags(ErrorHandler::Assertions);
         QTest::ignoreMessage(QtWarningMsg,
             QRegularExpression(R"(^Assertion failed: \+\+calls == 2 \(.*tst_values\.cpp:\d+\)$)"));
         TEV_ASSERT(++calls == 2); // fails
         TEV_ASSERT(++calls > 1); // holds
-        QTest::ignoreMessage(QtInfoMsg, "traced (player.cpp:42)");
         _Q_Trace(QStringLiteral("traced"), QStringLiteral("player.cpp"), 42);
-        ErrorHandler::Instance().SetFlags(saved);
-        QCOMPARE(calls, 2);
+        QCOMPARE(traces.messages << QString::number(calls),
+            QStringList({ "traced (player.cpp:42)", "2" }));
     }
 
     // Thousands of values added and removed in a scrambled order, each path taken again once
@@ -127,10 +122,6 @@ private slots:
             return tree->AddValue(
                 spellings[i % 4].arg(i % 37), new StringValue(QStringLiteral("Value%1").arg(i)));
         };
-        const auto foundAt = [&](int i) {
-            ValueBase* found = tree->FindValue(path(i, i + 1));
-            return found && found->GetPath() == path(i);
-        };
         for (int i = 0; i < kValues; ++i)
             QVERIFY(add(i));
         // Taken names, names with a slash, empty names and values already in the tree are refused.
@@ -147,26 +138,31 @@ private slots:
         for (int i : removed)
             QVERIFY(add(i));
         // Removing them all packs the index's records on the way: each value left is found.
-        for (int i = 0; i < kValues; ++i)
-            QVERIFY2(foundAt(i) && tree->RemoveValue(path(i)), qPrintable(path(i)));
+        for (int i = 0; i < kValues; ++i) {
+            const ValueBase* found = tree->FindValue(path(i, i + 1));
+            QVERIFY2(found && found->GetPath() == path(i) && tree->RemoveValue(path(i)),
+                qPrintable(path(i)));
+        }
         QCOMPARE(tree->Count(), before);
     }
 
     // A selection refuses a second item of one name and unknown items, tells only a change, and
-    // does not tell the observer that made it.
+    // neither it nor a text tells the observer that made the change.
     void selection()
     {
         ValueSelection quality(QStringLiteral("Quality"));
+        StringValue text(QStringLiteral("Text"));
         QVERIFY(quality.AddItem(new SelectionItem(QStringLiteral("Low"), 1.0, 10)));
         QVERIFY(quality.AddItem(new SelectionItem(QStringLiteral("High"), 2.0, 20)));
         QVERIFY(!quality.AddItem(new SelectionItem(QStringLiteral("High"), 3.0, 30)));
         Recorder origin, other;
-        quality.AddObserver(&origin);
-        quality.AddObserver(&other);
+        for (Observable* subject : std::initializer_list<Observable*> { &quality, &text })
+            QVERIFY(subject->AddObserver(&origin) && subject->AddObserver(&other));
         QVERIFY(quality.Select(20L, &origin) && quality.Select(QStringLiteral("High")));
         QVERIFY(!quality.Select(QStringLiteral("Mid")) && !quality.Select(99L));
+        QVERIFY(text.SetValue(QStringLiteral("set"), &origin));
         QCOMPARE(quality.GetStringValue() + QString::number(quality.GetCurrentKey()), "High20");
-        QCOMPARE(QList<int>({ origin.calls, other.calls }), QList<int>({ 0, 1 }));
+        QCOMPARE(QList<int>({ origin.calls, other.calls }), QList<int>({ 0, 2 }));
     }
 };
 
