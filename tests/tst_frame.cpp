@@ -278,7 +278,7 @@ private slots:
         QVERIFY(!QFile::exists(m_config->iniPath(QStringLiteral("frontend")))); // read, not made
         auto* ext = new values::StringValue(QStringLiteral("ExtFileName")); // another component's
         QVERIFY(values::Tree::Instance()->AddValue(frame->m_valueRoot, ext));
-        // A second frame on the root shares "FileLoaded" as it is; every open then sets it.
+        // A second frame on the root shares "FileLoaded" as it is (both observe it); opens set it.
         frame->m_fileLoaded->Select(QStringLiteral("On"));
         frame->m_fileName->SetValue(QStringLiteral("before"));
         const Frame second(QStringLiteral("App"), QString(), frame->m_valueRoot);
@@ -328,11 +328,12 @@ private slots:
         QCOMPARE(boxes.join(""), answer == "OK" ? "File Error" : answer.isEmpty() ? "" : "Warning");
         const QStringList state { frame->loads.value(0), second.m_fileLoaded->GetStringValue(),
             second.m_fileName->GetValue(), frame->windowTitle(), ext->GetValue(),
-            frame->m_fileOpenPath };
+            frame->m_fileOpenPath, QString::number(second.m_fileLoaded->ObserverCount()) };
         const QStringList opened { file + "||1", "On", file, "App - [" + file + "]", file,
-            situation == "read-only" ? QString() : openPath };
-        const bool none = situation == "refused" || situation == "cleared"; // no open ran
-        const QStringList closed { "", none ? "On" : "Off", "No File Loaded", "App", "", openPath };
+            situation == "read-only" ? QString() : openPath, "2" };
+        const bool ran = situation != "refused" && situation != "cleared"; // an open ran
+        const QStringList closed { "", ran ? "Off" : "On", "No File Loaded", "App", "", openPath,
+            "2" };
         QCOMPARE(state, situation == "free" || answer == "Yes" ? opened : closed);
     }
 
