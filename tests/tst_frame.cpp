@@ -7,14 +7,13 @@
 #include "testenvironment.h"
 #include "testframe.h"
 
+#include <recording/recfile.h>
 #include <values/tree.h>
 #include <values/valueselection.h>
 
 #include <QFileDialog>
 #include <QLineEdit>
-#include <QMimeData>
 #include <QScreen>
-#include <QSplitter>
 #include <QtTest>
 
 #include <creplaybar.h>
@@ -23,15 +22,16 @@
 #include <optional>
 
 namespace {
-// Records its loads ("<file>|<display name>|<is local>"); with a replay bar docked where front
-// ends put it.
+// A front end: records its loads and keeps the recording open; a replay bar; a File entry.
 class Frame : public TestFrame
 {
 public:
     using TestFrame::TestFrame;
     CReplayBar* replayBar = nullptr;
     QStringList loads;
+    Recording2::CRecordingReader reader;
 
+    void insertFileMenuItems() override { m_fileMenu->addAction(QStringLiteral("Print")); }
     void insertMainBar() override
     {
         replayBar = new CReplayBar(this, "Replay Operations", "/Replay");
@@ -41,6 +41,7 @@ public:
     bool load(const QString& fileName, const QString& displayName, bool isLocal) override
     {
         loads << fileName + '|' + displayName + '|' + QString::number(isLocal);
+        reader.open(fileName);
         TestFrame::load(fileName, displayName, isLocal); // the title
         return true;
     }
@@ -66,8 +67,7 @@ class TestFrameMainWnd : public QObject
             && frame.toolBarArea(frame.replayBar) == Qt::TopToolBarArea;
     }
 
-    // A shown frame on a value root of its own.
-    std::unique_ptr<Frame> makeFrame()
+    std::unique_ptr<Frame> makeFrame() // shown, on a value root of its own
     {
         auto frame = std::make_unique<Frame>(QStringLiteral("App"), QStringLiteral("frontend"),
             QStringLiteral("/Frame%1").arg(++m_roots));
@@ -79,8 +79,7 @@ private slots:
     void init()
     {
         m_config.emplace(); // the previous one goes first: it puts back what it replaced
-        QDir(m_files.path()).removeRecursively();
-        QVERIFY(QDir().mkpath(m_files.path()));
+        QVERIFY(QDir(m_files.path()).removeRecursively() && QDir().mkpath(m_files.path()));
         QDir::setCurrent(m_files.path()); // where relative names lead
     }
 
@@ -89,7 +88,7 @@ private slots:
     {
         QPointer<Frame> frame = makeFrame().release(); // Exit deletes it
         auto* edit = new QLineEdit;
-        frame->m_splitter->addWidget(edit);
+        frame->setCentralWidget(edit);
         // F1 as a keyboard sends it: released while the list is open, which Escape closes.
         KeyScript f1(frame, { "+F1", "-F1", "+Esc", "-Esc" });
         QTRY_VERIFY(f1.finished());
@@ -137,7 +136,6 @@ private slots:
         QTest::newRow("listed name, maximized, over the state of another front end")
             << foreign << QRect(30, 30, 400, 300) << QStringList { ten[0], ten[1], ten[0] }
             << QStringList(ten.mid(0, 2)) << "maximized 18";
-        // A monitor that was unplugged: the window comes back onto the primary screen.
         QTest::newRow("tenth name, on no screen any more, over a geometry not in base64")
             << QByteArray("Geometry=not base64!") << QRect(9000, 7000, 400, 300) << ten
             << QStringList(ten.mid(1)) << "on screen 18";
@@ -154,16 +152,23 @@ private slots:
         QFETCH(QString, placed);
         m_config->writeIni(QStringLiteral("tst_frame"),
             "[Settings]\nFiles1=1\nFiles2=\nFiles3=3\nFiles10=10\n" + layout + "\n");
-        m_config->writeIni(QStringLiteral("frontend"), "RecordingPath=D:\\Rec\nReportPath=/rep\n");
+        m_config->writeIni(QStringLiteral("frontend"), // the program itself as help file
+            "RecordingPath=D:\\Rec\nReportPath=/rep\nHelpFile=tst_frame\n");
         auto frame = makeFrame();
         QVERIFY(QTest::qWaitForWindowExposed(frame.get()));
         QVERIFY(hasDefaultLayout(*frame));
-        // Folders typed by a person read as they are; a gap leaves no hole; Files10 is not read.
-        QCOMPARE(frame->m_recordingPath + '|' + frame->m_reportPath + '|' + frame->m_fileOpenPath
-                + '|' + frame->m_settings->recentFiles().join(',') + '|'
-                + frame->m_mainToolBar->objectName(), // what a stored window state finds it by
-            "D:\\Rec|/rep|file:D:/Rec|1,3|File Operations");
-        // Both bars move.
+        // Folders typed by a person as they are, recent names without a gap, Files10 unread, the
+        // File menu after enableFileMenu(false) ("-": disabled), then the help entry.
+        frame->m_saveAsAction->setEnabled(true);
+        frame->enableFileMenu(false);
+        QStringList menu { frame->m_recordingPath, frame->m_reportPath, frame->m_fileOpenPath,
+            frame->m_mainToolBar->objectName() }; // what a stored window state finds it by
+        for (QAction* action :
+            frame->m_fileMenu->actions() + frame->findChildren<QAction*>("Help Contents"))
+            menu << (action->isEnabled() ? "" : "-") + action->text();
+        QCOMPARE(menu.join(','),
+            "D:\\Rec,/rep,file:D:/Rec,File Operations,"
+            "-&Open File,&Save as file...,Print,,-Exit,-&1 1,-&2 3,Help Contents");
         frame->setGeometry(geometry);
         frame->addToolBar(Qt::LeftToolBarArea, frame->replayBar);
         frame->addToolBar(Qt::BottomToolBarArea, frame->m_mainToolBar);
@@ -174,30 +179,29 @@ private slots:
         for (const QString& name : added)
             frame->updateRecentFiles(name);
         frame.reset();
-        const QString file = fileBytes(m_config->iniPath(QStringLiteral("tst_frame")));
-        const QRegularExpression keys(
-            "^(FileOpenPath=/chosen/folder|Geometry=.{8,}|WindowState=.{8,})$");
-        QCOMPARE(file.split('\n').filter(keys).size(), 3);
 
-        Frame again(QStringLiteral("App"));
+        Frame again(QStringLiteral("App"), QString()); // no help file configured
         again.setRememberLayout(!placed.startsWith("default"));
         again.initialize(true);
         QVERIFY(QTest::qWaitForWindowExposed(&again));
-        QCOMPARE(again.m_fileOpenPath + ',' + again.m_settings->recentFiles().join(','),
-            "/chosen/folder," + kept.join(','));
         const QString seen = hasDefaultLayout(again)        ? "default"
             : again.isMaximized()                           ? "maximized"
             : again.geometry() == geometry                  ? "as stored"
             : available().intersects(again.frameGeometry()) ? "on screen"
                                                             : "lost";
-        QCOMPARE(seen + ' ' + QString::number(again.toolBarArea(again.replayBar))
+        QCOMPARE(QString::number(again.findChild<QAction*>("Help Contents")->isEnabled()) + ','
+                + again.m_fileOpenPath + ',' + again.m_settings->recentFiles().join(',') + ','
+                + seen + ' ' + QString::number(again.toolBarArea(again.replayBar))
                 + QString::number(again.toolBarArea(again.m_mainToolBar)),
-            placed);
+            "0,/chosen/folder," + kept.join(',') + ',' + placed);
     }
 
-    void metaObject()
+    // What front ends are built against: the meta-object and the order of the virtual operations
+    // (Itanium C++ ABI: a pointer to a virtual member is 1 + the byte offset of its slot).
+    void interface()
     {
-        const QMetaObject& meta = CFrameMainWnd::staticMetaObject;
+        using F = CFrameMainWnd;
+        const QMetaObject& meta = F::staticMetaObject;
         QStringList methods { meta.className(),
             QString::number(meta.propertyCount() - meta.propertyOffset()) };
         for (int i = meta.methodOffset(); i < meta.methodCount(); ++i) {
@@ -208,12 +212,6 @@ private slots:
         }
         QCOMPARE(methods.join(' '),
             "CFrameMainWnd 0 fileOpenRecent() slotLoad() slotSaveAs() slotQuit()");
-    }
-
-    // Front ends are built against the order of the frame's virtual operations. With the Itanium
-    // C++ ABI a pointer to a virtual member holds 1 + the byte offset of its slot.
-    void virtualTableOrder()
-    {
 #if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
         const auto slot = [](auto member) {
             std::ptrdiff_t rep[2];
@@ -222,18 +220,15 @@ private slots:
             return (rep[0] - 1) / std::ptrdiff_t(sizeof(void*));
         };
         const QList<std::ptrdiff_t> order { slot(&QMainWindow::createPopupMenu),
-            slot(&CFrameMainWnd::initialize), slot(&CFrameMainWnd::initSettings),
-            slot(&CFrameMainWnd::initToolBars), slot(&CFrameMainWnd::initMainBar),
-            slot(&CFrameMainWnd::initMenuBar), slot(&CFrameMainWnd::initStatusBar),
-            slot(&CFrameMainWnd::readOptions), slot(&CFrameMainWnd::saveOptions),
-            slot(&CFrameMainWnd::initSplitterWindow), slot(&CFrameMainWnd::insertMenus),
-            slot(&CFrameMainWnd::insertMainBar), slot(&CFrameMainWnd::insertMainBarHelpText),
-            slot(&CFrameMainWnd::openFileDialog), slot(&CFrameMainWnd::saveAsFileDialog),
-            slot(&CFrameMainWnd::enableFileMenu), slot(&CFrameMainWnd::onHotKey),
-            slot(&TestFrame::insertFileMenuItems), slot(&TestFrame::insertMainToolBarItems),
-            slot(&Frame::load), slot(&Frame::save),
-            slot(&CFrameMainWnd::ApplyPersistantBeforeWrite),
-            slot(&CFrameMainWnd::ApplyPersistantAfterRead), slot(&CFrameMainWnd::Update) };
+            slot(&F::initialize), slot(&F::initSettings), slot(&F::initToolBars),
+            slot(&F::initMainBar), slot(&F::initMenuBar), slot(&F::initStatusBar),
+            slot(&F::readOptions), slot(&F::saveOptions), slot(&F::initSplitterWindow),
+            slot(&F::insertMenus), slot(&F::insertMainBar), slot(&F::insertMainBarHelpText),
+            slot(&F::openFileDialog), slot(&F::saveAsFileDialog), slot(&F::enableFileMenu),
+            slot(&F::onHotKey), slot(&Frame::insertFileMenuItems),
+            slot(&TestFrame::insertMainToolBarItems), slot(&Frame::load), slot(&Frame::save),
+            slot(&F::ApplyPersistantBeforeWrite), slot(&F::ApplyPersistantAfterRead),
+            slot(&F::Update) };
         for (int i = 1; i < order.size(); ++i)
             QCOMPARE(order.at(i), order.at(0) + i);
 #else
@@ -241,12 +236,12 @@ private slots:
 #endif
     }
     // An open through the dialog, a drop or a recent entry: the same steps. A file another
-    // process holds (a real one) is opened only when the user says so.
+    // process holds (a real one, reading or writing) is opened only when the user says so.
     void open_data()
     {
         QTest::addColumn<QString>("how");
         QTest::addColumn<QString>("name"); // in the files folder, or a URL
-        QTest::addColumn<QString>("situation"); // free, cancel, vanishes, held, read-only, refused
+        QTest::addColumn<QString>("situation"); // free, cancel, vanishes, held, read-only, ...
         QTest::addColumn<QString>("answer"); // the button pressed in the box that follows
         const auto row = [](const char* how, const char* name, const char* situation,
                              const char* answer = "") {
@@ -255,8 +250,9 @@ private slots:
         };
         row("dialog", "50 % für %1.rec", "free");
         row("dialog", "a.rec", "cancel");
-        row("dialog", "ro.rec", "read-only", "Yes");
+        row("dialog", "ro.rec", "read-only", "Yes"); // a second open: it empties the open path
         row("drop", "held.rec", "held", "Yes");
+        row("drop", "log.rec", "held by a writer", "No");
         row("drop", "gone.rec", "vanishes", "OK");
         row("drop", ".", "refused"); // the folder
         row("drop", "http://example.org/a.rec", "refused");
@@ -272,32 +268,32 @@ private slots:
         QFETCH(QString, situation);
         QFETCH(QString, answer);
         const QString file = name.contains(':') ? name : path(name);
-        const bool loaded = situation == "free" || answer == "Yes";
         QVERIFY(situation == "refused" || QFile(file).open(QIODevice::WriteOnly));
-        std::unique_ptr<HoldFile> holder;
-        if (situation == "held")
-            QVERIFY((holder = std::make_unique<HoldFile>(file, HoldFile::Read))->isHolding());
+        std::optional<HoldFile> holder; // another process, reading or writing
+        if (situation.startsWith("held"))
+            holder.emplace(file, situation == "held" ? HoldFile::Read : HoldFile::Write);
         if (situation == "read-only")
             QFile::setPermissions(file, QFileDevice::ReadOwner | QFileDevice::ReadOther);
         auto frame = makeFrame();
         QVERIFY(!QFile::exists(m_config->iniPath(QStringLiteral("frontend")))); // read, not made
         auto* ext = new values::StringValue(QStringLiteral("ExtFileName")); // another component's
         QVERIFY(values::Tree::Instance()->AddValue(frame->m_valueRoot, ext));
-        // "FileLoaded" follows every open, also a cancelled one.
-        frame->m_fileLoaded->Select(QLatin1String(situation == "cancel" ? "On" : "Off"));
-        // The file dialog, then the box that follows.
+        // A second frame on the root shares "FileLoaded" as it is (both observe it); opens set it.
+        frame->m_fileLoaded->Select(QStringLiteral("On"));
+        frame->m_fileName->SetValue(QStringLiteral("before"));
+        const Frame second(QStringLiteral("App"), QString(), frame->m_valueRoot);
         QList<ModalAnswer::Answer> answers;
-        const ModalAnswer::Answer choose = situation == "cancel"
-            ? ModalAnswer::Answer(&ModalAnswer::rejectDialog)
-            : ModalAnswer::chooseFile(file);
         if (how == "dialog")
-            answers << [&, choose](QWidget* dialog) {
+            answers << [&](QWidget* dialog) {
                 const QString folder = qobject_cast<QFileDialog*>(dialog)->directory().path();
-                choose(dialog);
-                // It starts in the stored folder where that exists, else in the home folder.
-                QCOMPARE(folder, situation == "cancel" ? m_files.path() : QDir::homePath());
+                situation == "cancel" ? ModalAnswer::rejectDialog(dialog)
+                                      : ModalAnswer::chooseFile(file)(dialog);
+                // In the last folder chosen, else the stored one where that exists, else home.
+                QCOMPARE(folder, situation == "free" ? QDir::homePath() : m_files.path());
             };
-        frame->m_fileOpenPath = situation == "cancel" ? "file:" + m_files.path() : "file:c:/temp";
+        const QString openPath = situation == "cancel" ? "file:" + m_files.path() : "file:c:/temp";
+        frame->m_fileOpenPath = openPath;
+        frame->m_lastOpenFolder = situation == "read-only" ? m_files.path() : QString();
         if (!answer.isEmpty())
             answers << ModalAnswer::pressButton(answer);
         ModalAnswer modal(answers);
@@ -316,34 +312,36 @@ private slots:
         } else {
             QMimeData mime;
             mime.setUrls({ name.contains(':') ? QUrl(name) : QUrl::fromLocalFile(file) });
-            const QPoint at = frame->rect().center();
-            QDragEnterEvent enter(at, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
-            QDropEvent drop(at, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+            QDragEnterEvent enter({ 9, 9 }, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+            QDropEvent drop({ 9, 9 }, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
             QApplication::sendEvent(frame.get(), &enter);
             QApplication::sendEvent(frame.get(), &drop);
-            QCOMPARE(QString::number(enter.isAccepted()) + QString::number(drop.isAccepted()),
-                situation == "refused" ? "00" : "11");
+            QCOMPARE(enter.isAccepted() + drop.isAccepted(), situation == "refused" ? 0 : 2);
             if (situation == "vanishes")
                 QFile::remove(file);
             QCoreApplication::processEvents(); // the open runs after the drop has ended
         }
-        QFile::setPermissions(file, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
 
         QStringList boxes; // the titles of the message boxes, "?" where one does not name the file
         for (const SeenDialog& seen : modal.dialogs())
             boxes << (seen.text.contains(file) ? seen.title : seen.text.isEmpty() ? "" : "?");
         QCOMPARE(boxes.join(""), answer == "OK" ? "File Error" : answer.isEmpty() ? "" : "Warning");
-        const QStringList state { frame->loads.value(0), frame->m_fileLoaded->GetStringValue(),
-            frame->m_fileName->GetValue(), frame->windowTitle(), ext->GetValue() };
-        const QStringList opened { file + "||1", "On", file, "App - [" + file + "]", file };
-        const QStringList closed { "", "Off", "No File Loaded", "App", "" };
-        QCOMPARE(state, loaded ? opened : closed);
+        const QStringList state { frame->loads.value(0), second.m_fileLoaded->GetStringValue(),
+            second.m_fileName->GetValue(), frame->windowTitle(), ext->GetValue(),
+            frame->m_fileOpenPath, QString::number(second.m_fileLoaded->ObserverCount()) };
+        const QStringList opened { file + "||1", "On", file, "App - [" + file + "]", file,
+            situation == "read-only" ? QString() : openPath, "2" };
+        const bool ran = situation != "refused" && situation != "cleared"; // an open ran
+        const QStringList closed { "", ran ? "Off" : "On", "No File Loaded", "App", "", openPath,
+            "2" };
+        QCOMPARE(state, situation == "free" || answer == "Yes" ? opened : closed);
     }
 
-    // A close request while an open waits for a stalled archive: the frame must outlive the
-    // operation (its boxes are parented to it), then close and write its options once.
+    // A close request while an open waits for a stalled archive: the frame, over a damaged settings
+    // file, outlives the operation (its boxes' parent), then closes and stores its options once.
     void closeDuringAnArchiveWait()
     {
+        m_config->writeIni(QStringLiteral("tst_frame"), "[Settings]\nno setting here\n");
         HttpServer server;
         QVERIFY(server.start(m_files.path(), QFINDTESTDATA("support/faultyhttp.py")));
         qputenv("TEV_MIREL_SERVER", server.baseUrl().toUtf8());
@@ -356,8 +354,10 @@ private slots:
         frame->m_fileMenu->actions().at(frame->m_firstRecentId)->trigger();
         QVERIFY(frame && box.seen()); // still here after the operation returned
         QTRY_VERIFY(!frame); // the close was repeated once the operation had ended
-        QVERIFY(fileBytes(m_config->iniPath(QStringLiteral("tst_frame")))
-                    .contains("FileOpenPath=file:/closed/during/wait"));
+        const QRegularExpression keys(
+            "^(FileOpenPath=file:/closed/during/wait|(Geometry|WindowState)=.{8,})$",
+            QRegularExpression::MultilineOption);
+        QCOMPARE(QString(fileBytes(m_config->iniPath("tst_frame"))).count(keys), 3);
     }
     // Opens recordings again and again through the recent entries, the way a user working
     // through a day's measurements does, and watches what the process keeps.
@@ -365,17 +365,18 @@ private slots:
     {
         auto frame = makeFrame();
         for (int i = 0; i < 9; ++i) {
-            QFile file(path(QStringLiteral("%1.rec").arg(i)));
-            QVERIFY(file.open(QIODevice::WriteOnly));
-            frame->updateRecentFiles(file.fileName());
+            const QString name = QString::number(i) + ".rec"; // a recording of three sweeps
+            QVERIFY(QFile::copy(QFINDTESTDATA("../fuzz/corpus/recfile/three_sweeps.rec"), name));
+            frame->updateRecentFiles(name);
         }
-        // No box is expected: one that comes (a file taken for in use, say by a descriptor the
-        // frame leaked) is rejected and ends the run at once instead of waiting for an answer.
+        // A box (a file taken for in use, say by a leaked descriptor) is rejected: the run ends.
         ModalAnswer unexpected(QList<ModalAnswer::Answer>(), 3600 * 1000);
-        // The resident size in KiB and the number of open descriptors after `count` opens.
+        // Resident KiB and open descriptors after `count` opens of the entry after the one held.
         const auto openMany = [&](int count) {
             for (int i = 0; i < count && !unexpected.seen(); ++i)
-                frame->m_fileMenu->actions().at(frame->m_firstRecentId + i % 9)->trigger();
+                frame->m_fileMenu->actions()
+                    .at(frame->m_firstRecentId + frame->loads.size() % 9)
+                    ->trigger();
             QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
             const QByteArray status = fileBytes(QStringLiteral("/proc/self/status"));
             const int at = status.indexOf("VmRSS:") + 6;
@@ -384,10 +385,9 @@ private slots:
         };
         const auto before = openMany(100); // warm-up: caches and pools reach their size
         const auto after = openMany(1000);
-        QVERIFY2(!unexpected.seen(),
-            qPrintable(unexpected.dialog().title + ": " + unexpected.dialog().text));
-        QCOMPARE(frame->loads.size(), 1100);
-        QCOMPARE(after.second, before.second);
+        QCOMPARE(QString::number(frame->loads.size()) + '|' + unexpected.dialog().title + '|'
+                + QString::number(after.second - before.second),
+            "1100||0"); // no box, no descriptor kept
 #if defined(__SANITIZE_ADDRESS__)
         // AddressSanitizer keeps freed memory in quarantine; it finds leaks by itself.
         QSKIP("resident size not meaningful under AddressSanitizer (descriptors checked)");

@@ -14,7 +14,7 @@
 #include <signal.h>
 #include <thread>
 
-enum Fault { DestinationFull, DestinationAppears, SourceTruncated };
+enum Fault { DestinationFull, DestinationAppears, SourceTruncated, SourceDeleted };
 
 class TestSaveFaults : public QObject
 {
@@ -22,8 +22,8 @@ class TestSaveFaults : public QObject
 
 private slots:
     // Save as copies the recording and its companions under the chosen name, also when the disk
-    // fills, another program takes the name or the source is cut short mid-copy: no partial copy
-    // is left, nothing that existed changes, the "Copy File Information" box names what was not.
+    // fills, another program takes the name or the source is cut short (or deleted: it is read to
+    // its end) mid-copy: no partial copy, nothing that existed changes, the box names what was not.
     void saveAs_data()
     {
         QTest::addColumn<QString>("typed");
@@ -42,6 +42,9 @@ private slots:
         QTest::newRow("recording cut short meanwhile")
             << "copy.rec" << int(SourceTruncated) << ".rec"
             << "copy.avl:run.avl run.rec:cut|D/copy.rec|App";
+        QTest::newRow("recording deleted meanwhile")
+            << "half.rec" << int(SourceDeleted) << ".rec"
+            << "half.bt:run.bt half.rec:run.rec run.rec:|D/half.avl|App - [D/half.rec]";
         QTest::newRow("onto itself") << "run.rec" << int(DestinationFull) << QString() << "||App";
     }
     void saveAs()
@@ -54,10 +57,9 @@ private slots:
         // size limit; the others fit well below it.
         QTemporaryDir folder;
         QMap<QString, QByteArray> sources { { "half.avl", "old" } };
-        for (const QString extension : { ".rec", ".bt", ".avl" }) {
+        for (const QString extension : { ".rec", ".bt", ".avl" })
             for (int i = 0; i < (extension == struck ? 256 * 1024 : 4096); ++i)
                 sources["run" + extension] += char(extension.at(1).toLatin1() + i * 31 + i / 509);
-        }
         if (fault == SourceTruncated)
             sources.remove("run.bt");
         for (auto it = sources.cbegin(); it != sources.cend(); ++it) {
@@ -98,6 +100,8 @@ private slots:
                 intruder.write("intruder");
             if (fault == SourceTruncated)
                 QFile(struckSource).resize(128 * 1024);
+            if (fault == SourceDeleted)
+                QFile::remove(struckSource);
             ::fanotify_mark(group, FAN_MARK_FLUSH, 0, AT_FDCWD, nullptr);
             const fanotify_response allow = { event.fd, FAN_ALLOW };
             [[maybe_unused]] const ssize_t answered = ::write(group, &allow, sizeof allow);
@@ -112,15 +116,14 @@ private slots:
         ::close(group);
 
         QStringList files;
-        QStringList names = filesBelow(folder.path()) + sources.keys();
-        names.removeDuplicates();
-        names.sort();
-        for (const QString& name : names) {
+        for (const QString& name : filesBelow(folder.path()) + sources.keys()) {
             const QByteArray bytes = fileBytes(folder.filePath(name));
             const QString equal = sources.key(bytes, bytes.size() < 64 ? bytes : "cut");
             if (name != equal)
                 files << name + ':' + equal;
         }
+        files.removeDuplicates();
+        files.sort();
         const SeenDialog box = answers.dialogs().value(1);
         const QStringList named
             = box.text.split('\n').filter(" (").replaceInStrings(QRegularExpression(" \\(.*"), "");

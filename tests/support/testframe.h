@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QMenu>
-#include <QMenuBar>
 #include <QToolBar>
 
 #include <cframemainwnd.h>
@@ -15,7 +14,6 @@ public:
         : CFrameMainWnd(appName, cfgName, valueRoot)
     { }
 
-    using CFrameMainWnd::insertFileMenuItems;
     using CFrameMainWnd::insertMainToolBarItems;
     using CFrameMainWnd::m_currentFile;
     using CFrameMainWnd::m_fileLoaded;
@@ -23,13 +21,13 @@ public:
     using CFrameMainWnd::m_fileName;
     using CFrameMainWnd::m_fileOpenPath;
     using CFrameMainWnd::m_firstRecentId;
+    using CFrameMainWnd::m_lastOpenFolder;
     using CFrameMainWnd::m_mainToolBar;
     using CFrameMainWnd::m_openAction;
     using CFrameMainWnd::m_recordingPath;
     using CFrameMainWnd::m_reportPath;
     using CFrameMainWnd::m_saveAsAction;
     using CFrameMainWnd::m_settings;
-    using CFrameMainWnd::m_splitter;
     using CFrameMainWnd::m_valueRoot;
     using CFrameMainWnd::updateRecentFiles;
 };
