@@ -154,6 +154,19 @@ private slots:
             QVERIFY2(!open(name) && !open("ok", *name ? name : "/"), name);
     }
 
+    // Switches as people type them; any other text gives the default ("-").
+    void readBool()
+    {
+        const auto cfg = open(QStringLiteral("switches"));
+        QString read;
+        for (const char* text : { "true", " TRUE ", "1", "False", " 0", "yes", "2", "", "01" }) {
+            QVERIFY(cfg->WriteString("k", text));
+            const bool flag = cfg->ReadBool("k", false);
+            read += flag != cfg->ReadBool("k", true) ? '-' : flag ? '1' : '0';
+        }
+        QCOMPARE(read, QStringLiteral("11100----"));
+    }
+
     // Copied and assigned records store their own members through groups of their own (freed once
     // each, as the sanitizer build sees); the owner hears just before a write, just after a read.
     void settingsRecords()

@@ -212,6 +212,10 @@ private slots:
         }
         QCOMPARE(methods.join(' '),
             "CFrameMainWnd 0 fileOpenRecent() slotLoad() slotSaveAs() slotQuit()");
+        TestFrame frame; // moc's casts to the interfaces a front end may hold it by
+        QVERIFY(frame.qt_metacast("IObserver") == static_cast<IObserver*>(&frame)
+            && frame.qt_metacast("values::PersistantOwner")
+                == static_cast<values::PersistantOwner*>(&frame));
 #if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
         const auto slot = [](auto member) {
             std::ptrdiff_t rep[2];

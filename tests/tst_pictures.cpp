@@ -5,6 +5,7 @@
 #include <values/valueselection.h>
 #include <valuewidgets/vcbutton.h>
 
+#include <QPainter>
 #include <QToolButton>
 #include <QtTest>
 
@@ -109,6 +110,14 @@ private slots:
             QRect middle(QPoint(), (ratio > 1 ? twice : once).size());
             middle.moveCenter(shown.rect().center());
             QCOMPARE(argb(shown.toImage()).copy(middle), ratio > 1 ? twice : once);
+            // Painted on a dense device (a printer, a grab at 200 %): that density's design.
+            QImage painted(size * 2, QImage::Format_ARGB32_Premultiplied);
+            painted.fill(Qt::transparent);
+            painted.setDevicePixelRatio(2);
+            QPainter painter(&painted);
+            icon.paint(&painter, QRect(QPoint(), size));
+            painter.end();
+            QCOMPARE(argb(painted), twice);
         }
     }
 };
