@@ -1,54 +1,41 @@
-// The demo viewer replaying a recording read through the recording reader: a file that grows
-// or shrinks while it is shown, one cut short, and a bad one that must change nothing.
+// The demo viewer replaying a recording, driven by its bar and its Replay keys: a file that grows
+// or shrinks while shown, one cut short, a bad one, and the replay options.
 
 #include "modaldialog.h"
 #include "testenvironment.h"
 
-#include <valuewidgets/vcbutton.h>
-
+#include <QStatusBar>
 #include <QtEndian>
 #include <QtTest>
 
-#include <creplaybar.h>
 #include <recviewwindow.h>
 #include <samplegenerator.h>
+#include <sweepplot.h>
 
-namespace {
 constexpr int kSweeps = 6;
 constexpr int kLevels = 16;
-
-// Writes in place, as a recorder does: a reader that holds the file open sees the change.
-void writeInPlace(const QString& path, const QByteArray& data)
-{
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::ReadWrite));
-    QCOMPARE(file.write(data), qint64(data.size()));
-    QVERIFY(file.resize(data.size()));
-}
-
-// `whole` with its header announcing `counts`' "announced/held[+bytes]" and that much written.
-QByteArray cut(const QByteArray& whole, const QString& counts)
-{
-    const QStringList numbers = counts.split(QRegularExpression(QStringLiteral("[/+]")));
-    QByteArray data = whole.left(int(Recording2::iREC_HEADER_BYTES)
-        + numbers.at(1).toInt() * (8 + 4 * kLevels) + numbers.value(2).toInt());
-    qToLittleEndian(numbers.at(0).toUInt(), data.data() + 20);
-    return data;
-}
-} // namespace
 
 class TestRecView : public QObject
 {
     Q_OBJECT
 
-    std::unique_ptr<TestConfigDir> m_config;
     QTemporaryDir m_files;
-    QString m_rec; // kSweeps sweeps, 2.4 to 2.4835 GHz
+    QString m_rec; // the demo sample near 2.4 GHz in small: kSweeps sweeps
     QVector<Recording2::CSweep> m_sweeps; // those of m_rec
-    int m_roots = 0;
+
+    // Writes m_rec in place as a recorder does: "announced/held[+bytes]" sweeps, or "empty".
+    void write(const QString& path, const QString& counts)
+    {
+        const QStringList numbers = counts.split(QRegularExpression(QStringLiteral("[/+]")));
+        QByteArray data = fileBytes(m_rec).left(int(Recording2::iREC_HEADER_BYTES)
+            + numbers.value(1).toInt() * (8 + 4 * kLevels) + numbers.value(2).toInt());
+        qToLittleEndian(numbers.at(0).toUInt(), data.data() + 20);
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::ReadWrite) && file.write(data) == data.size());
+        QVERIFY(file.resize(counts == QLatin1String("empty") ? 0 : data.size()));
+    }
 
 private slots:
-    // The sample near 2.4 GHz in small; its sweeps go to m_sweeps.
     void initTestCase()
     {
         SampleGenerator::Description description = SampleGenerator::demoSamples().at(1);
@@ -59,69 +46,84 @@ private slots:
         m_rec = m_files.filePath(QStringLiteral("sample.rec"));
         QVERIFY(Recording2::WriteRecording(m_rec, header, m_sweeps));
     }
-    void init() { m_config = std::make_unique<TestConfigDir>(); }
-    void cleanup() { m_config.reset(); }
 
     void replay_data()
     {
-        // The recording at open, "a/h[+b]" as cut() takes it, then words run on it: each clicks
-        // a bar button, or "a/h[+b]" rewrites the file so, "empty" empties it, and "!a/h[+b]"
-        // opens such a file, which must be refused with a box.
+        // The file at open as write() takes it, then a bar button ("Peak Hold"), a Replay key
+        // ("End"), "a/h[+b]" or "empty" rewriting it, "!a/h[+b]" opening one so (refused: a box).
         QTest::addColumn<QString>("script");
-        QTest::addColumn<QString>("frames"); // the sweeps shown meanwhile
-        const auto row = [](const char* name, const char* script, const char* frames) {
-            QTest::newRow(name) << script << frames;
+        // A box, the first 8 sweeps shown ("?": another's levels), the ends of the warning, status
+        // message and readout, the sweeps the peak hold covers, the legend's additions.
+        QTest::addColumn<QString>("seen");
+        const auto row = [](const char* name, const char* script, const QString& seen) {
+            QTest::newRow(name) << script << seen;
         };
-        // Refused: no complete sweep to show.
-        row("no complete sweep", "6/6 fwd !6/0+71", "1");
-        // Cut short with an absurd count: the complete sweeps show.
-        row("an absurd count", "4294967295/6 end", "5");
-        // Written on or cut while shown.
-        row("written on, step past the end", "6/3 end 6/6 fwd", "2 3");
-        row("count raised, go to the end", "3/3 end 6/6 end", "2 5");
-        row("written on, play past the end", "6/3 end 6/5 play", "2 3 4");
-        row("cut, step past the end", "6/6 end 6/3 fwd", "5 2");
-        row("cut, step back", "6/6 end 6/3 back", "5 2");
-        row("cut while playing", "6/6 end back 6/3 fplay", "5 4 2");
-        row("count lowered to none", "6/6 fwd 0/0 end", "1 -1");
-        row("emptied", "6/6 fwd empty end play", "1 -1");
+        const QString shrank = "3 of 6 sweeps|the replay ends at its last complete sweep, 3";
+        row("no complete sweep", "6/6,Right,!6/0+71", "box|1");
+        row("an absurd count", "4294967295/6,End", "5|6 of 4294967295 sweeps");
+        row("written on, step past the end", "6/3,End,6/6,Right", "2 3");
+        row("count raised, go to the end", "3/3,End,6/6,End", "2 5");
+        row("written on, play past the end", "6/3,End,6/5,Ctrl+P", "2 3 4|5 of 6 sweeps");
+        row("cut, step past the end", "6/6,End,6/3,Right", "5 2|" + shrank);
+        row("cut, step back", "6/6,End,6/3,Left", "5 2|" + shrank);
+        row("cut while playing", "6/6,End,Left,6/3,Ctrl+F", "5 4 2|" + shrank);
+        row("count lowered to none", "6/6,Right,0/0,End", "1 -1|no complete sweep is left");
+        row("emptied", "6/6,Right,empty,End,Ctrl+P",
+            "1 -1|0 of 6 sweeps|only 0 bytes, too short for magic number and version");
+        row("play at the end starts over", "6/6,End,Ctrl+P", "5 0 1 2 3 4 5");
+        row("fast play at the end starts over", "6/6,End,Ctrl+F", "5 0 1 2 3 4 5");
+        row("steps, stop", "6/6,Right,Right,Left,Home,Ctrl+P,Escape", "1 2 1 0");
+        row("auto play on open, wrap", "6/6,Right,Wrap to Begin,Auto Play,!6/6", "1 0 1 2 3 4 5 0");
+        row("peak, level line", "6/6,Right,Peak Hold,Right,Peak Hold,Peak Hold,Level Detect,End",
+            "1 2 5|above the level line|2|5|Peak hold|Level line");
+        row("level below, peak off", "6/6,Level Detect,Peak Hold,Right,Peak Hold", "1|Level line");
     }
     void replay()
     {
         QFETCH(QString, script);
-        QFETCH(QString, frames);
+        QFETCH(QString, seen);
+        TestConfigDir config;
         const QString file = m_files.filePath(QStringLiteral("replay.rec"));
-        writeInPlace(file, cut(fileBytes(m_rec), script.section(' ', 0, 0)));
-        RecViewWindow window("App", "recview", QStringLiteral("/RecView%1").arg(++m_roots));
+        write(file, script.section(',', 0, 0));
+        RecViewWindow window("App", "recview", "/RecView");
         window.initialize(true);
         ReplayEngine* engine = window.engine();
         engine->setIntervals(2, 1);
         QVERIFY(window.openFile(file));
-        QSignalSpy shown(engine, &ReplayEngine::frameChanged);
-        static const QHash<QString, QString> names { { "back", "Step Rewind" }, { "play", "Play" },
-            { "fplay", "Fast Play" }, { "fwd", "Step Forward" }, { "end", "Goto End" } };
-        for (const QString& word : script.split(QLatin1Char(' ')).mid(1)) {
+        window.show(); // keys reach the Replay menu only in the active window
+        QVERIFY(QTest::qWaitForWindowActive(&window));
+        QStringList texts, frames; // frames: the sweeps shown, "?" where another shows
+        connect(engine, &ReplayEngine::frameChanged, this, [&](int index) {
+            const bool right = index == engine->currentIndex()
+                && (index < 0 || engine->currentSweep()->levels == m_sweeps.at(index).levels);
+            frames << QString::number(index) + (right ? "" : "?");
+        });
+        for (const QString& word : script.split(',').mid(1)) {
             if (word.startsWith('!')) {
-                writeInPlace(file + ".bad", cut(fileBytes(m_rec), word.mid(1)));
+                write(file + ".bad", word.mid(1));
                 ModalAnswer answer(ModalAnswer::pressButton(QStringLiteral("OK")));
-                QVERIFY(!window.openFile(file + ".bad") && answer.seen());
+                window.openFile(file + ".bad");
+                texts << (answer.seen() ? "box" : "");
             } else if (word.contains('/') || word == QLatin1String("empty")) {
-                writeInPlace(file, word.contains('/') ? cut(fileBytes(m_rec), word) : QByteArray());
+                write(file, word);
+            } else if (QWidget* button = window.findChild<QWidget*>(word)) {
+                QTest::mouseClick(button, Qt::LeftButton);
             } else {
-                auto* button = window.replayBar()->findChild<VCButton*>(names[word]);
-                QVERIFY2(button && button->isEnabled(), qPrintable(word));
-                button->click();
+                QTest::keySequence(&window, QKeySequence(word));
             }
         }
-        QTRY_COMPARE(engine->mode(), ReplayEngine::Mode::Stopped);
-        QStringList seen;
-        for (const QList<QVariant>& frame : shown)
-            seen << frame.at(0).toString();
-        QCOMPARE(seen.join(' '), frames);
-        const int index = frames.section(' ', -1).toInt();
-        QCOMPARE(engine->currentIndex(), index);
-        if (index >= 0)
-            QCOMPARE(engine->currentSweep()->levels, m_sweeps.at(index).levels);
+        QTRY_VERIFY(engine->mode() == ReplayEngine::Mode::Stopped || frames.size() >= 8);
+        texts << frames.mid(0, 8).join(' ') << window.warning().section(": ", -1)
+              << window.statusBar()->currentMessage().section(": ", -1)
+              << window.readout().section(", ", 1);
+        const QVector<float>& peak = engine->peakLevels();
+        for (int i = 0; i < kSweeps && !peak.isEmpty(); ++i)
+            if (std::equal(
+                    peak.begin(), peak.end(), m_sweeps[i].levels.begin(), std::greater_equal<>()))
+                texts << QString::number(i);
+        texts += window.plot()->legendEntries().mid(1);
+        texts.removeAll(QString());
+        QCOMPARE(texts.join('|'), seen);
     }
 };
 

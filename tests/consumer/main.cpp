@@ -41,12 +41,10 @@ int main(int argc, char* argv[])
     window.initialize(false);
     auto* loaded = values::Tree::Instance()->Find<values::ValueSelection>(
         QStringLiteral("/Consumer/") + TevValueNames::FileLoaded);
-    // 1 each for: the replay bar on top, the value "Off" in the tree.
-    const QString found
-        = QStringLiteral("%1%2")
-              .arg(int(window.toolBarArea(window.m_replayBar) == Qt::TopToolBarArea))
-              .arg(int(loaded && loaded->GetStringValue() == QLatin1String("Off")));
-    const bool ok = found == QLatin1String("11");
+    // Expected: the replay bar on top, the value "Off" in the tree.
+    const QString found = QString::number(window.toolBarArea(window.m_replayBar)) + ' '
+        + (loaded ? loaded->GetStringValue() : QString());
+    const bool ok = found == QString::number(Qt::TopToolBarArea) + " Off";
     QTextStream(ok ? stdout : stderr) << (ok ? QStringLiteral("OK") : "FAILED: " + found) << '\n';
     return ok ? 0 : 1;
 }
