@@ -21,8 +21,6 @@
 #include <cstring>
 #include <optional>
 
-namespace {
-// A front end: records its loads and keeps the recording open; a replay bar; a File entry.
 class Frame : public TestFrame
 {
 public:
@@ -46,9 +44,8 @@ public:
         return true;
     }
     using TestFrame::save;
+    void openRecent(int entry = 0) { m_fileMenu->actions().at(m_firstRecentId + entry)->trigger(); }
 };
-
-} // namespace
 
 class TestFrameMainWnd : public QObject
 {
@@ -309,8 +306,7 @@ private slots:
                 QFile::remove(file);
             if (situation == "cleared") // the menu is not rebuilt: its entry outlives the list
                 frame->m_settings->recentFiles().clear();
-            frame->m_fileMenu->actions().at(frame->m_firstRecentId)->trigger();
-            // A vanished file leaves the list, one in use stays.
+            frame->openRecent();
             QCOMPARE(frame->m_settings->recentFiles(),
                 situation == "held" ? QStringList { file } : QStringList());
         } else {
@@ -355,7 +351,7 @@ private slots:
         frame->m_fileOpenPath = QStringLiteral("file:/closed/during/wait");
         QTimer::singleShot(300, frame, [&] { QVERIFY(!frame->close()); });
         ModalAnswer box(ModalAnswer::pressButton("OK"), 15000);
-        frame->m_fileMenu->actions().at(frame->m_firstRecentId)->trigger();
+        frame->openRecent();
         QVERIFY(frame && box.seen()); // still here after the operation returned
         QTRY_VERIFY(!frame); // the close was repeated once the operation had ended
         const QRegularExpression keys(
@@ -363,8 +359,7 @@ private slots:
             QRegularExpression::MultilineOption);
         QCOMPARE(QString(fileBytes(m_config->iniPath("tst_frame"))).count(keys), 3);
     }
-    // Opens recordings again and again through the recent entries, the way a user working
-    // through a day's measurements does, and watches what the process keeps.
+    // A day's measurements opened through the recent entries: the process keeps nothing of them.
     void thousandOpensThroughRecentFiles()
     {
         auto frame = makeFrame();
@@ -375,12 +370,9 @@ private slots:
         }
         // A box (a file taken for in use, say by a leaked descriptor) is rejected: the run ends.
         ModalAnswer unexpected(QList<ModalAnswer::Answer>(), 3600 * 1000);
-        // Resident KiB and open descriptors after `count` opens of the entry after the one held.
-        const auto openMany = [&](int count) {
+        const auto openMany = [&](int count) { // resident KiB and descriptors after the opens
             for (int i = 0; i < count && !unexpected.seen(); ++i)
-                frame->m_fileMenu->actions()
-                    .at(frame->m_firstRecentId + frame->loads.size() % 9)
-                    ->trigger();
+                frame->openRecent(frame->loads.size() % 9); // the entry after the one held
             QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
             const QByteArray status = fileBytes(QStringLiteral("/proc/self/status"));
             const int at = status.indexOf("VmRSS:") + 6;
@@ -389,8 +381,8 @@ private slots:
         };
         const auto before = openMany(100); // warm-up: caches and pools reach their size
         const auto after = openMany(1000);
-        QCOMPARE(QString::number(frame->loads.size()) + '|' + unexpected.dialog().title + '|'
-                + QString::number(after.second - before.second),
+        QCOMPARE(QString::number(frame->loads.size()) + '|' + unexpected.dialogs().value(0).title
+                + '|' + QString::number(after.second - before.second),
             "1100||0"); // no box, no descriptor kept
 #if defined(__SANITIZE_ADDRESS__)
         // AddressSanitizer keeps freed memory in quarantine; it finds leaks by itself.

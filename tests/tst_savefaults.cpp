@@ -53,8 +53,7 @@ private slots:
         QFETCH(int, fault);
         QFETCH(QString, struck);
         QFETCH(QString, after);
-        // The sources are "run.*" in the destination folder. The struck file is larger than the
-        // size limit; the others fit well below it.
+        // Sources "run.*" beside the copies: the struck one over the size limit, the others below.
         QTemporaryDir folder;
         QMap<QString, QByteArray> sources { { "half.avl", "old" } };
         for (const QString extension : { ".rec", ".bt", ".avl" })
@@ -127,10 +126,8 @@ private slots:
         const SeenDialog box = answers.dialogs().value(1);
         const QStringList named
             = box.text.split('\n').filter(" (").replaceInStrings(QRegularExpression(" \\(.*"), "");
-        QCOMPARE(QStringList({ box.title, files.join(' '), named.join(','), frame.windowTitle() })
-                     .join('|')
-                     .replace(folder.path(), "D"),
-            "Copy File Information|" + after);
+        QStringList seen { box.title, files.join(' '), named.join(','), frame.windowTitle() };
+        QCOMPARE(seen.join('|').replace(folder.path(), "D"), "Copy File Information|" + after);
     }
 };
 

@@ -2,9 +2,8 @@
 
 #include <QProcess>
 
-/// A child process that keeps a file open while the object lives, so that a test can see what
-/// another process's open does to its own. Constructed once the child has the file open, or has
-/// failed to (then nothing holds it, and the test sees a free file).
+/// A child process that keeps a file open while the object lives, constructed once the child has
+/// the file open or has failed to (then nothing holds it, and the test sees a free file).
 class HoldFile
 {
 public:

@@ -8,14 +8,12 @@
 #include <QTest>
 #include <QWindow>
 
-namespace {
 // The visible modal widget other than `last` (which may still be on its way out), if any.
-QWidget* newModal(QPointer<QWidget>& last)
+static QWidget* newModal(QPointer<QWidget>& last)
 {
     QWidget* modal = QApplication::activeModalWidget();
     return !modal || !modal->isVisible() || modal == last ? nullptr : (last = modal).data();
 }
-} // namespace
 
 ModalAnswer::ModalAnswer(QList<Answer> answers, int timeoutMs)
     : m_answers(std::move(answers))
@@ -45,10 +43,9 @@ void ModalAnswer::rejectDialog(QWidget* dialog)
 ModalAnswer::Answer ModalAnswer::pressButton(const QString& text)
 {
     return [text](QWidget* dialog) {
-        for (QAbstractButton* button : dialog->findChildren<QAbstractButton*>()) {
+        for (QAbstractButton* button : dialog->findChildren<QAbstractButton*>())
             if (button->text().remove('&') == text)
                 return button->click();
-        }
         QTest::keyClick(dialog, Qt::Key_Escape);
     };
 }
@@ -100,8 +97,7 @@ void KeyScript::tick()
     const int kind = QStringLiteral("+-*~").indexOf(step.left(1));
     const QKeySequence sequence(step.mid(1));
     const int key = firstKey(sequence) & ~int(Qt::KeyboardModifierMask);
-    const auto modifiers
-        = Qt::KeyboardModifiers(firstKey(sequence) & int(Qt::KeyboardModifierMask));
+    const auto modifiers = Qt::KeyboardModifiers(firstKey(sequence)) & Qt::KeyboardModifierMask;
     // The text a keyboard sends with a printable key, which is what a line edit types.
     const bool printable = key >= Qt::Key_Space && key <= Qt::Key_AsciiTilde && !modifiers;
     QWidget* target = modal ? modal : m_window.data();

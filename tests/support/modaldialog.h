@@ -28,7 +28,6 @@ public:
     explicit ModalAnswer(QList<Answer> answers, int timeoutMs = 5000);
 
     bool seen() const { return !m_dialogs.isEmpty(); }
-    SeenDialog dialog() const { return m_dialogs.value(0); } ///< the first
     const QList<SeenDialog>& dialogs() const { return m_dialogs; }
 
     /// Presses the button with this text ("&" ignored); without one, the Escape key.
