@@ -10,9 +10,8 @@
 #include <QtTest>
 
 namespace {
-class Receiver : public QWidget
+struct Receiver : QWidget
 {
-public:
     using QWidget::QWidget;
     bool onHotKey(int id) { return handler(names.value(id)); }
     QHash<int, QString> names;

@@ -10,21 +10,6 @@
 #include <algorithm>
 #include <functional>
 
-namespace {
-struct Recorder : IObserver
-{
-    int changes = 0;
-    void Update(Observable*, TChangeCode code) override { changes += code == CC_Changed; }
-};
-
-// The bar's pictures: a framed bar in the lowest rows, green inside while selected.
-bool showsGreen(const QAbstractButton* button)
-{
-    return button->icon().pixmap(16, 16).toImage().pixel(8, 13) == qRgb(0, 255, 0);
-}
-
-} // namespace
-
 class TestReplayBar : public QObject
 {
     Q_OBJECT
@@ -33,42 +18,48 @@ private slots:
     // The value paths and items are the contract with the engine, the index the host's.
     void buttons_data()
     {
-        QTest::addColumn<int>("index");
         QTest::addColumn<QString>("path");
+        QTest::addColumn<int>("index");
         // After each of four clicks, the first while disabled, the last once rebound to a missing
         // path: the value's item, "+" when the button shows it selected, the changes heard.
         QTest::addColumn<QString>("clicks");
-        const auto row = [](const char* name, int index, const char* path, const char* clicks) {
-            QTest::newRow(name) << index << QString(path) << QString(clicks);
-        };
         // A push button selects the first item when none is current, else announces it again.
-        row("Goto Begin", 1, "gbegin", "0 STOP1 STOP2 STOP2");
-        row("Play", 2, "modi", "0 PLAY+1 STOP2 STOP2");
-        row("Goto End", 3, "gend", "0 STOP1 STOP2 STOP2");
-        row("Fast Play", 4, "modi", "0 FPLAY+1 STOP2 STOP2");
-        row("Stop", 5, "modi", "0 STOP+1 STOP+1 STOP1"); // pressed again, the replay stays stopped
-        row("Wrap to Begin", 6, "wrap", "0 ON+1 OFF2 OFF2");
-        row("Auto Play", 7, "autoplay", "0 ON+1 OFF2 OFF2");
-        row("Step Forward", 8, "sfwd", "0 STOP1 STOP2 STOP2");
-        row("Step Rewind", 9, "sbkwd", "0 STOP1 STOP2 STOP2");
-        row("Peak Hold", 10, "peakhold", "0 ON+1 OFF2 OFF2");
-        row("Level Detect", 11, "leveldetect", "0 ON+1 OFF2 OFF2");
+        QTest::newRow("Goto Begin") << "gbegin" << 1 << "0 STOP1 STOP2 STOP2";
+        QTest::newRow("Play") << "modi" << 2 << "0 PLAY+1 STOP2 STOP2";
+        QTest::newRow("Goto End") << "gend" << 3 << "0 STOP1 STOP2 STOP2";
+        QTest::newRow("Fast Play") << "modi" << 4 << "0 FPLAY+1 STOP2 STOP2";
+        // Pressed again, the replay stays stopped.
+        QTest::newRow("Stop") << "modi" << 5 << "0 STOP+1 STOP+1 STOP1";
+        QTest::newRow("Wrap to Begin") << "wrap" << 6 << "0 ON+1 OFF2 OFF2";
+        QTest::newRow("Auto Play") << "autoplay" << 7 << "0 ON+1 OFF2 OFF2";
+        QTest::newRow("Step Forward") << "sfwd" << 8 << "0 STOP1 STOP2 STOP2";
+        QTest::newRow("Step Rewind") << "sbkwd" << 9 << "0 STOP1 STOP2 STOP2";
+        QTest::newRow("Peak Hold") << "peakhold" << 10 << "0 ON+1 OFF2 OFF2";
+        QTest::newRow("Level Detect") << "leveldetect" << 11 << "0 ON+1 OFF2 OFF2";
     }
     void buttons()
     {
-        QFETCH(int, index);
         QFETCH(QString, path);
+        QFETCH(int, index);
         const QString name = QString::fromUtf8(QTest::currentDataTag());
         const QString prefix = "/Replay" + name; // values of its own for each row
         auto* value = new values::ValueSelection(path);
         for (const char* item : { "STOP", "PLAY", "FPLAY", "OFF", "ON" })
             value->AddItem(new values::SelectionItem(item, 0.0, value->GetItemCount()));
         QVERIFY(values::Tree::Instance()->AddValue(prefix, value));
-        Recorder recorder;
+        struct Recorder : IObserver
+        {
+            int changes = 0;
+            void Update(Observable*, TChangeCode code) override { changes += code == CC_Changed; }
+        } recorder;
         value->AddObserver(&recorder);
         CReplayBar bar(nullptr, "Replay", prefix);
         VCButton* button = bar.findChild<VCButton*>(name);
         QVERIFY(button && button->GetValueSelection() == value);
+        // The bar's pictures: a framed bar in the lowest rows, green inside while selected.
+        const auto showsGreen = [](const QAbstractButton* shown) {
+            return shown->icon().pixmap(16, 16).toImage().pixel(8, 13) == qRgb(0, 255, 0);
+        };
         const auto enabled = [&bar] {
             const QList<VCButton*> all = bar.findChildren<VCButton*>();
             return int(std::count_if(all.begin(), all.end(), std::mem_fn(&QWidget::isEnabled)));
