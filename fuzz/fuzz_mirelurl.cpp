@@ -22,10 +22,7 @@ bool mapsBelow(const Mirel::MirelUrl& url, const QString& text, const QString& c
             || segment.contains(QLatin1Char('\\')) || segment.contains(QLatin1Char(':')))
             return false;
     }
-    QString folder = QDir::cleanPath(cacheFolder);
-    if (!folder.endsWith(QLatin1Char('/')))
-        folder += QLatin1Char('/');
-    return text.endsWith(path) && local == folder + path;
+    return text.endsWith(path) && local == QDir::cleanPath(cacheFolder + QLatin1Char('/') + path);
 }
 
 } // namespace

@@ -39,8 +39,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     static QTemporaryDir folder;
     QByteArray bytes(reinterpret_cast<const char*>(data), int(size));
     QBuffer headerBuffer(&bytes), buffer(&bytes);
-    headerBuffer.open(QIODevice::ReadOnly);
-    buffer.open(QIODevice::ReadOnly);
+    check(headerBuffer.open(QIODevice::ReadOnly) && buffer.open(QIODevice::ReadOnly), "opened");
     CHeaderData header, full, again;
     QVector<CSweep> sweeps, sweepsAgain;
     QString headerError, error;

@@ -155,9 +155,8 @@ private slots:
                 QVERIFY(!reader.readSweep(0, sweep, &why) && why.contains("no recording is open"));
                 continue;
             }
-            const QString holds = QStringLiteral("holds %1 of %2 announced sweeps")
-                                      .arg(complete)
-                                      .arg(qFromLittleEndian<quint32>(contents.constData() + 20));
+            const QString holds = QString::asprintf("holds %d of %u announced sweeps", complete,
+                qFromLittleEndian<quint32>(contents.constData() + 20));
             QCOMPARE(reader.truncationText(), "the file " + holds);
             // The last complete sweep, as the file holds it where it belongs.
             if (complete > 0) {
@@ -169,8 +168,7 @@ private slots:
             }
             const CSweep before = sweep;
             QVERIFY(!reader.readSweep(quint32(complete), sweep, &why));
-            QCOMPARE(
-                why, QStringLiteral("sweep %1 is not in the file: it %2").arg(complete).arg(holds));
+            QCOMPARE(why, QString("sweep %1 is not in the file: it ").arg(complete) + holds);
             QCOMPARE(sweep, before);
         }
     }

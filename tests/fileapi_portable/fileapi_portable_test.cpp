@@ -233,9 +233,8 @@ void testCopy()
             seen += error.empty() != copied ? " (error text: " + error + ")" : "";
             if (copied)
                 expected.insert(row.to);
-            const fs::perms written = fs::status(at(row.to)).permissions();
-            seen += copied && (written & fs::perms::owner_write) == fs::perms::none ? " read-only"
-                                                                                    : "";
+            const auto writable = fs::status(at(row.to)).permissions() & fs::perms::owner_write;
+            seen += copied && writable == fs::perms::none ? " read-only" : "";
             seen += read(row.to) != (copied ? large : before) ? " (content)" : "";
             return seen + (entries() == expected ? "" : " (other entries)");
         });

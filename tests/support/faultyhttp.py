@@ -1,8 +1,6 @@
 #!/usr/bin/env python3
 """Python's http.server on 127.0.0.1 (port 0: a free one, which it prints), except that a path
-whose first segment names a fault gets it, with the body BODY. HEAD and GET: ok, status-NNN,
-close-, reset-, stall-before-headers; GET only: close-after-headers, reset-mid-body, chunked-cut,
-stall-mid-body, slow (8 pieces, 0.15 s apart). Usage: faultyhttp.py PORT FOLDER."""
+whose first segment names a fault of Handler.fault() gets it. Usage: faultyhttp.py PORT FOLDER."""
 import functools
 import http.server
 import socket

@@ -11,8 +11,7 @@ class HttpServer
 public:
     ~HttpServer() { stop(); }
 
-    /// Starts serving `folder`; false when the server printed no port within seconds. The
-    /// faults of faultyhttp.py lie on paths no test folder holds.
+    /// Serves `folder` (faults lie on paths no test folder holds); false if no port came in 10 s.
     bool start(const QString& folder, QString script = QString())
     {
         stop();

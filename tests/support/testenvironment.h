@@ -11,8 +11,7 @@ inline QByteArray fileBytes(const QString& path)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
-/// Every file below `folder`, hidden ones included, relative to it: a leftover temporary file
-/// shows up here.
+/// Every file below `folder`, relative to it, hidden ones too: a leftover temporary file shows.
 inline QStringList filesBelow(const QString& folder)
 {
     QStringList files;
