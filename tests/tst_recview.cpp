@@ -54,7 +54,7 @@ private slots:
         // View entries ("#2"), "a/h[+b]" or "empty" rewriting it, "!a/h[+b]" opening one (a box).
         QTest::addColumn<QString>("script");
         // A box, the first 8 sweeps shown ("?": another's levels), the ends of the warning, status
-        // message and readout, the sweeps the peak hold covers, the legend's additions, a unit.
+        // message and readout, the legend's additions, the sweeps the peak hold covers, a unit.
         QTest::addColumn<QString>("seen");
         const auto row = [](const char* name, const char* script, const QString& seen) {
             QTest::newRow(name) << script << seen;
@@ -77,7 +77,7 @@ private slots:
         row("steps, stop", "6/6,Right,Right,Left,Home,Ctrl+P,Escape", "1 2 1 0");
         row("auto play on open, wrap", "6/6,Right,Wrap to Begin,Auto Play,!6/6", "1 0 1 2 3 4 5 0");
         row("peak, level line", "6/6,Right,Peak Hold,Right,Peak Hold,Peak Hold,Level Detect,End",
-            "1 2 5|über der Pegellinie|2|5|Spitzenwerte|Pegellinie");
+            "1 2 5|über der Pegellinie|Spitzenwerte|Pegellinie|2|5");
         row("level below, peak off", "6/6,Level Detect,Peak Hold,Right,Peak Hold", "1|Pegellinie");
     }
     void replay()
@@ -119,13 +119,12 @@ private slots:
         QTRY_VERIFY(engine->mode() == ReplayEngine::Mode::Stopped || frames.size() >= 8);
         texts << frames.mid(0, 8).join(' ') << window->warning().section(": ", -1)
               << window->statusBar()->currentMessage().section(": ", -1)
-              << window->readout().section(", ", 1);
+              << window->readout().section(", ", 1) << window->plot()->legendEntries().mid(1);
         const QVector<float>& peak = engine->peakLevels();
         for (int i = 0; i < kSweeps && !peak.isEmpty(); ++i)
             if (std::equal(
                     peak.begin(), peak.end(), m_sweeps[i].levels.begin(), std::greater_equal<>()))
                 texts << QString::number(i);
-        texts += window->plot()->legendEntries().mid(1);
         window.reset(); // the next window shows the unit this one chose (unless MHz, the default)
         RecViewWindow next("App", "recview", "/RecView");
         next.initialize(true);

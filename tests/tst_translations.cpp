@@ -33,9 +33,8 @@ QStringList catalogueProblems(const QString& ts, const QStringList& sources)
     QFile copy(work.filePath(QStringLiteral("copy.ts")));
     const QStringList arguments = QStringList { "-silent", "-locations", "none", "-no-ui-lines" }
         + sources + QStringList { "-ts", copy.fileName() };
-    // What lupdate has to say goes to the test's output.
     if (!QFile::copy(ts, copy.fileName())
-        || QProcess::execute(QStringLiteral(TEV_LUPDATE), arguments) != 0
+        || QProcess::execute(TEV_LUPDATE, arguments) != 0 // it prints to the test's output
         || !copy.open(QIODevice::ReadOnly))
         return { "lupdate failed on " + ts };
     QStringList problems;
@@ -45,12 +44,11 @@ QStringList catalogueProblems(const QString& ts, const QStringList& sources)
     while (!xml.atEnd()) {
         if (xml.readNext() != QXmlStreamReader::StartElement)
             continue;
-        const QString element = xml.name().toString();
-        if (element == "name")
+        if (xml.name() == QLatin1String("name"))
             context = xml.readElementText();
-        else if (element == "source")
+        else if (xml.name() == QLatin1String("source"))
             source = xml.readElementText();
-        if (element != "translation")
+        if (xml.name() != QLatin1String("translation"))
             continue;
         const QString where = context + " \"" + QString(source).replace('\n', "\\n") + '"';
         const QString type = xml.attributes().value("type").toString();
