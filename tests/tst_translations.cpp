@@ -21,8 +21,7 @@ QString shape(const QString& text)
         parts << it.next().captured();
     parts.sort();
     parts << QString::number(QString(text).remove("&&").count('&')) + " accelerator(s)"
-          << (text.startsWith('\n') ? "newline first" : "")
-          << (text.endsWith('\n') ? "newline last" : "");
+          << (text.startsWith('\n') ? "\\n first" : "") << (text.endsWith('\n') ? "\\n last" : "");
     return parts.join(' ');
 }
 
@@ -34,27 +33,23 @@ QStringList catalogueProblems(const QString& ts, const QStringList& sources)
     QFile copy(work.filePath(QStringLiteral("copy.ts")));
     const QStringList arguments = QStringList { "-silent", "-locations", "none", "-no-ui-lines" }
         + sources + QStringList { "-ts", copy.fileName() };
-    // What lupdate has to say goes to the test's output.
     if (!QFile::copy(ts, copy.fileName())
-        || QProcess::execute(QStringLiteral(TEV_LUPDATE), arguments) != 0
+        || QProcess::execute(TEV_LUPDATE, arguments) != 0 // it prints to the test's output
         || !copy.open(QIODevice::ReadOnly))
         return { "lupdate failed on " + ts };
     QStringList problems;
     QString context, source;
-    int messages = 0;
     // A plural message would hold elements in its translation: an error here, not a pass.
     QXmlStreamReader xml(&copy);
     while (!xml.atEnd()) {
         if (xml.readNext() != QXmlStreamReader::StartElement)
             continue;
-        const QString element = xml.name().toString();
-        if (element == "name")
+        if (xml.name() == QLatin1String("name"))
             context = xml.readElementText();
-        else if (element == "source")
+        else if (xml.name() == QLatin1String("source"))
             source = xml.readElementText();
-        if (element != "translation")
+        if (xml.name() != QLatin1String("translation"))
             continue;
-        ++messages;
         const QString where = context + " \"" + QString(source).replace('\n', "\\n") + '"';
         const QString type = xml.attributes().value("type").toString();
         const QString text = xml.readElementText();
@@ -65,17 +60,12 @@ QStringList catalogueProblems(const QString& ts, const QStringList& sources)
         else if (shape(text) != shape(source))
             problems << where + ": " + text + " has " + shape(text) + "; " + shape(source);
     }
-    if (xml.hasError() || messages == 0)
+    if (xml.hasError() || source.isEmpty())
         problems << ts + ": no text read " + xml.errorString();
     problems.sort();
     return problems;
 }
 
-bool writeText(const QString& path, const QString& text)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(text.toUtf8()) > 0;
-}
 } // namespace
 
 // German, chosen before the application exists, as in a real start.
@@ -87,9 +77,8 @@ class TestTranslations : public QObject
     QTemporaryDir m_work; // the sources and the catalogue of the check's own row
 
 private slots:
-    // German where shown: the frame's menus, the bar's tooltips (marked where listed) and the
-    // hot-key list; the menu's object name and the shortcut (which must parse without Qt's own
-    // catalogue) stay English. A catalogue registered twice stays until unregistered twice.
+    // German where shown, but the menu's object name and the shortcut (parsed without Qt's own
+    // catalogue); a catalogue registered twice stays until unregistered twice.
     void germanTexts()
     {
         TestConfigDir config;
@@ -98,6 +87,7 @@ private slots:
         CReplayBar bar;
         QStringList seen { frame.m_fileMenu->title(), frame.m_fileMenu->objectName(),
             frame.m_openAction->shortcut().toString(), bar.findChild<QWidget*>("Play")->toolTip(),
+            bar.findChild<QWidget*>("Goto End")->toolTip(),
             QCoreApplication::translate("GuiCentral", "Key") };
         for (const QString step : { "-X", "+", "+Dialogs", "-Dialogs", "-Dialogs", "+Dialogs" }) {
             TranslationCenter& center = TranslationCenter::Instance();
@@ -106,7 +96,8 @@ private slots:
                     + QString::number(center.Catalogues().size());
         }
         QCOMPARE(seen.join('|'),
-            "Datei|File|Ctrl+O|Abspielen|Taste|&Hilfe3|&Hilfe3|&Hilfe3|&Hilfe3|&Help2|&Hilfe3");
+            "Datei|File|Ctrl+O|Abspielen|Zum Ende|Taste|"
+            "&Hilfe3|&Hilfe3|&Hilfe3|&Hilfe3|&Help2|&Hilfe3");
     }
 
     void catalogueMatchesCode_data()
@@ -131,21 +122,21 @@ private slots:
 
         // The check itself: a fault of each kind beside right texts ("&&" is no accelerator, the
         // placeholders' order is free); "Missing" is only in the code, "Gone" only in the .ts.
-        const QList<QPair<QString, QString>> messages { { "Save && E&xit", "Speichern && &Ende" },
-            { "%1 of %2", "%2: %1" }, { "&Open %1", "%2 ö&ffnen" }, { "&Close", "Schließen" },
-            { "\nAgain?\n", "Nochmal?\n" }, { "Done\n", "Fertig" }, { "Empty", "" },
-            { "Missing", "" }, { "Gone", "Weg" } };
+        const QList<QPair<QString, QString>> messages { { "Missing", "" },
+            { "Save && E&xit", "Speichern && &Ende" }, { "%1 of %2", "%2: %1" },
+            { "&Open %1", "%2 ö&ffnen" }, { "&Close", "Schließen" }, { "\nAgain?\n", "Nochmal?\n" },
+            { "Done\n", "Fertig" }, { "Empty", "" }, { "Gone", "Weg" } };
         QString code, ts = "<TS version=\"2.1\" language=\"de_DE\"><context><name>M</name>\n";
-        for (const auto& [source, translation] : messages) {
-            if (source != "Gone")
-                code += "QT_TRANSLATE_NOOP(\"M\", \"" + QString(source).replace('\n', "\\n")
-                    + "\");\n";
-            if (source != "Missing")
-                ts += "<message><source>" + source.toHtmlEscaped() + "</source><translation>"
-                    + translation.toHtmlEscaped() + "</translation></message>\n";
+        for (const auto& [source, translation] : messages.mid(0, messages.size() - 1)) // not "Gone"
+            code += "QT_TRANSLATE_NOOP(\"M\", \"" + QString(source).replace('\n', "\\n") + "\");\n";
+        for (const auto& [source, translation] : messages.mid(1)) // not "Missing"
+            ts += "<message><source>" + source.toHtmlEscaped() + "</source><translation>"
+                + translation.toHtmlEscaped() + "</translation></message>\n";
+        for (const auto& [name, text] : QList<QPair<QString, QString>> {
+                 { "texts.cpp", code }, { "texts_de.ts", ts + "</context></TS>\n" } }) {
+            QFile file(m_work.filePath(name));
+            QVERIFY(file.open(QIODevice::WriteOnly) && file.write(text.toUtf8()) > 0);
         }
-        QVERIFY(writeText(m_work.filePath("texts.cpp"), code));
-        QVERIFY(writeText(m_work.filePath("texts_de.ts"), ts + "</context></TS>\n"));
         QTest::newRow("faults")
             << m_work.filePath("texts_de.ts") << QStringList { m_work.filePath("texts.cpp") }
             << QString("M \"&Close\"|M \"&Open %1\"|M \"Done\\n\"|M \"\\nAgain?\\n\"|stale: M "

@@ -41,7 +41,6 @@ int main(int argc, char* argv[])
     window.initialize(false);
     auto* loaded = values::Tree::Instance()->Find<values::ValueSelection>(
         QStringLiteral("/Consumer/") + TevValueNames::FileLoaded);
-    // Expected: the replay bar on top, the value "Off" in the tree.
     const QString found = QString::number(window.toolBarArea(window.m_replayBar)) + ' '
         + (loaded ? loaded->GetStringValue() : QString());
     const bool ok = found == QString::number(Qt::TopToolBarArea) + " Off";

@@ -13,10 +13,9 @@ def source_of(code):
         return code
     if re.search(r"^(\S.*\bMyWindow::|int main\()", code, re.M):
         return '#include "prelude.h"\n' + code
-    includes = "".join(re.findall(r"^#include.*\n", code, re.M))
-    return ('#include "prelude.h"\n' + includes + "void MyWindow::snippet([[maybe_unused]] QWidget*"
-            " parent, [[maybe_unused]] Recording2::CHeaderData& header)\n{\n"
-            "[[maybe_unused]] MyWindow* window = this;\n"
+    return ('#include "prelude.h"\n' + "".join(re.findall(r"^#include.*\n", code, re.M))
+            + "void MyWindow::snippet([[maybe_unused]] QWidget* parent, [[maybe_unused]] "
+            "Recording2::CHeaderData& header)\n{\n[[maybe_unused]] MyWindow* window = this;\n"
             + re.sub(r"^#include.*\n", "", code, flags=re.M) + "}\n")
 
 

@@ -23,8 +23,6 @@ public:
 
 protected:
     bool load(const QString& fileName, const QString& displayName, bool isLocal) override;
-
-private:
     bool readMyRecording(const QString&) { return true; }
     void refresh() { }
     int m_refreshHotKeyId = 0;
