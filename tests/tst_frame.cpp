@@ -4,6 +4,7 @@
 #include "holdfile.h"
 #include "httpserver.h"
 #include "modaldialog.h"
+#include "residentsize.h"
 #include "testenvironment.h"
 #include "testframe.h"
 
@@ -374,9 +375,7 @@ private slots:
             for (int i = 0; i < count && !unexpected.seen(); ++i)
                 frame->openRecent(frame->loads.size() % 9); // the entry after the one held
             QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-            const QByteArray status = fileBytes(QStringLiteral("/proc/self/status"));
-            const int at = status.indexOf("VmRSS:") + 6;
-            return qMakePair(status.mid(at, status.indexOf("kB", at) - at).trimmed().toLongLong(),
+            return qMakePair(residentKiB(),
                 QDir(QStringLiteral("/proc/self/fd")).entryList(QDir::Files | QDir::System).size());
         };
         const auto before = openMany(100); // warm-up: caches and pools reach their size

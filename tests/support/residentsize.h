@@ -1,6 +1,6 @@
 #pragma once
 
-// What the benchmarks measure memory with.
+// What the soak test and the benchmarks measure memory with.
 
 #include <QByteArray>
 #include <QFile>
