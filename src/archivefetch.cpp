@@ -2,14 +2,11 @@
 #include "cframemainwnd.h"
 
 #include <mirel/mirelclient.h>
-#include <startup/cfgcenter.h>
 
 #include <QDeadlineTimer>
 #include <QEventLoop>
 #include <QMessageBox>
 #include <QTimer>
-
-#include <memory>
 
 namespace ArchiveFetch {
 
@@ -71,18 +68,10 @@ void showCheckFailed(Mirel::MirelError error, const QString& url, QWidget* paren
 }
 } // namespace
 
-// The same rule as the client's settings: a set, non-empty environment variable wins.
 int connectTimeoutMs()
 {
-    QString text = qEnvironmentVariable("TEV_MIREL_CONNECT_TIMEOUT_MS");
-    if (text.isEmpty()) {
-        const std::unique_ptr<ICfg> cfg(CfgCenter::GetAppCfg().GetSubCfg(QStringLiteral("Mirel")));
-        if (cfg)
-            text = cfg->ReadString(QStringLiteral("ConnectTimeoutMs"), QString());
-    }
-    bool ok = false;
-    const int ms = text.toInt(&ok);
-    return ok && ms > 0 ? ms : kDefaultConnectTimeoutMs;
+    return Mirel::ConfiguredTimeoutMs("TEV_MIREL_CONNECT_TIMEOUT_MS",
+        QStringLiteral("ConnectTimeoutMs"), kDefaultConnectTimeoutMs);
 }
 
 bool isArchiveName(const QString& name)

@@ -70,12 +70,17 @@ QString configuredCacheFolder()
 
 } // namespace
 
-int StallTimeoutMs()
+int ConfiguredTimeoutMs(const char* environmentName, const QString& key, int defaultMs)
 {
     bool ok = false;
-    const int ms
-        = setting("TEV_MIREL_STALL_TIMEOUT_MS", QStringLiteral("StallTimeoutMs")).toInt(&ok);
-    return ok && ms > 0 ? ms : DefaultStallTimeoutMs;
+    const int ms = setting(environmentName, key).toInt(&ok);
+    return ok && ms > 0 ? ms : defaultMs;
+}
+
+int StallTimeoutMs()
+{
+    return ConfiguredTimeoutMs(
+        "TEV_MIREL_STALL_TIMEOUT_MS", QStringLiteral("StallTimeoutMs"), DefaultStallTimeoutMs);
 }
 
 MirelUrl::MirelUrl(const QString& text)

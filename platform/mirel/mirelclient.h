@@ -75,6 +75,11 @@ private:
 /// the result would not lie below `cacheFolder`.
 MIREL_EXPORT QString CachePath(const QString& cacheFolder, const MirelUrl& url);
 
+/// A timeout in ms read by the configuration rule above: `$<environmentName>` if set and not
+/// empty, else `key` of the "Mirel" sub-configuration; `defaultMs` unless a positive number.
+MIREL_EXPORT int ConfiguredTimeoutMs(
+    const char* environmentName, const QString& key, int defaultMs);
+
 /// The stall timeout in ms a client created now would use (see the configuration above).
 MIREL_EXPORT int StallTimeoutMs();
 
